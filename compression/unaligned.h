@@ -1,0 +1,34 @@
+// Little-endian 8-byte loads and stores for the coders' wide compares and copies. The byte-wise
+// form compiles to one unaligned move on little-endian machines and stays right on others.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+namespace vornix {
+
+inline uint64_t LoadU64(const uint8_t* p) {
+  uint64_t v = 0;
+  for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
+  return v;
+}
+
+// Copies 8 bytes; source and destination must not overlap.
+inline void Copy8(uint8_t* dest, const uint8_t* source) { std::memcpy(dest, source, 8); }
+
+// Index (0..7) of the first differing byte of two words loaded by LoadU64, given their XOR
+// (which must not be 0).
+inline uint32_t FirstDifferentByte(uint64_t diff) {
+#if defined(__GNUC__) || defined(__clang__)
+  return static_cast<uint32_t>(__builtin_ctzll(diff)) / 8;
+#else
+  uint32_t i = 0;
+  while ((diff & 0xFF) == 0) {
+    diff >>= 8;
+    ++i;
+  }
+  return i;
+#endif
+}
+
+}  // namespace vornix

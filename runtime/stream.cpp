@@ -1,0 +1,54 @@
+// The stream base, the file stream and the memory stream.
+#include "runtime/stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vornix {
+
+int64_t TStream::Size() {
+  int64_t position = Seek(0, SeekOrigin::Current);
+  if (position < 0) return -1;
+  int64_t size = Seek(0, SeekOrigin::End);
+  if (Seek(position, SeekOrigin::Beginning) != position) return -1;
+  return size;
+}
+
+TFileStream::TFileStream(const std::string& name, Mode mode)
+    : file_(mode == Mode::Create ? FileCreate(name) : FileOpenRead(name)) {
+  if (!file_.IsOpen()) {
+    throw Exception((mode == Mode::Create ? "Cannot create file " : "Cannot open file ") + name);
+  }
+}
+
+int32_t TMemoryStream::Read(void* buffer, int32_t count) {
+  if (count < 0) return -1;
+  int64_t size = static_cast<int64_t>(data_.size());
+  int64_t available = position_ < size ? size - position_ : 0;
+  int32_t n = static_cast<int32_t>(std::min<int64_t>(count, available));
+  if (n > 0) std::memcpy(buffer, data_.data() + position_, static_cast<size_t>(n));
+  position_ += n;
+  return n;
+}
+
+int32_t TMemoryStream::Write(const void* buffer, int32_t count) {
+  if (count < 0) return -1;
+  if (count == 0) return 0;
+  size_t end = static_cast<size_t>(position_) + static_cast<size_t>(count);
+  if (end > data_.size()) data_.resize(end);
+  std::memcpy(data_.data() + position_, buffer, static_cast<size_t>(count));
+  position_ = static_cast<int64_t>(end);
+  return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, SeekOrigin origin) {
+  int64_t base = origin == SeekOrigin::Beginning ? 0
+                 : origin == SeekOrigin::Current ? position_
+                                                 : static_cast<int64_t>(data_.size());
+  int64_t target = base + offset;
+  if (target < 0) return -1;
+  position_ = target;
+  return position_;
+}
+
+}  // namespace vornix

@@ -1,0 +1,62 @@
+// The stream: a byte sequence with a position. Read and Write return the number of bytes moved (a
+// negative number means failure), Seek returns the new position (negative on failure). A stream
+// handed to another object stays its creator's.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "runtime/exception.h"
+#include "runtime/file.h"
+
+namespace vornix {
+
+class TStream {
+ public:
+  virtual ~TStream() = default;
+
+  virtual int32_t Read(void* buffer, int32_t count) = 0;
+  virtual int32_t Write(const void* buffer, int32_t count) = 0;
+  virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
+
+  // The whole size, whatever the position; the position is left as it was. Negative on failure.
+  virtual int64_t Size();
+  int64_t Position() { return Seek(0, SeekOrigin::Current); }
+};
+
+// A stream on a named file. Opening fails with the general exception naming the file.
+class TFileStream : public TStream {
+ public:
+  enum class Mode { OpenRead, Create };
+
+  TFileStream(const std::string& name, Mode mode);
+
+  int32_t Read(void* buffer, int32_t count) override { return FileRead(file_.Get(), buffer, count); }
+  int32_t Write(const void* buffer, int32_t count) override { return FileWrite(file_.Get(), buffer, count); }
+  int64_t Seek(int64_t offset, SeekOrigin origin) override { return FileSeek(file_.Get(), offset, origin); }
+
+ private:
+  FileOwner file_;
+};
+
+// A stream in memory that grows as it is written; seeking past the end is allowed and a write
+// there fills the gap with zero bytes.
+class TMemoryStream : public TStream {
+ public:
+  TMemoryStream() = default;
+  explicit TMemoryStream(std::vector<uint8_t> data) : data_(std::move(data)) {}
+
+  int32_t Read(void* buffer, int32_t count) override;
+  int32_t Write(const void* buffer, int32_t count) override;
+  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  int64_t Size() override { return static_cast<int64_t>(data_.size()); }
+
+  const std::vector<uint8_t>& Data() const { return data_; }
+
+ private:
+  std::vector<uint8_t> data_;
+  int64_t position_ = 0;
+};
+
+}  // namespace vornix

@@ -1,0 +1,110 @@
+// The runtime: memory and file streams, the string list, the bound handler and the file layer.
+#include "runtime/stream.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "runtime/bound_handler.h"
+#include "runtime/string_list.h"
+
+namespace vornix {
+namespace {
+
+TEST(MemoryStream, ReadWriteSeekAndSize) {
+  TMemoryStream stream;
+  EXPECT_EQ(stream.Write("hello", 5), 5);
+  EXPECT_EQ(stream.Position(), 5);
+  EXPECT_EQ(stream.Seek(2, SeekOrigin::Beginning), 2);
+  char buffer[8] = {};
+  EXPECT_EQ(stream.Read(buffer, 8), 3);
+  EXPECT_STREQ(buffer, "llo");
+  EXPECT_EQ(stream.Read(buffer, 8), 0);
+  EXPECT_EQ(stream.Seek(-1, SeekOrigin::Beginning), -1);
+  EXPECT_EQ(stream.Seek(3, SeekOrigin::End), 8);
+  EXPECT_EQ(stream.Write("!", 1), 1);  // the gap is filled with zero bytes
+  EXPECT_EQ(stream.Size(), 9);
+  EXPECT_EQ(stream.Data()[6], 0);
+}
+
+TEST(FileStream, CreateWriteReopenAndRead) {
+  const std::string name = ::testing::TempDir() + "vornix_stream_test.bin";
+  {
+    TFileStream out(name, TFileStream::Mode::Create);
+    EXPECT_EQ(out.Write("abcdef", 6), 6);
+    EXPECT_EQ(out.Size(), 6);
+  }
+  TFileStream in(name, TFileStream::Mode::OpenRead);
+  EXPECT_EQ(in.Size(), 6);
+  EXPECT_EQ(in.Seek(4, SeekOrigin::Beginning), 4);
+  char buffer[4] = {};
+  EXPECT_EQ(in.Read(buffer, 4), 2);
+  EXPECT_EQ(std::string(buffer, 2), "ef");
+  EXPECT_EQ(in.Write("x", 1), -1);  // opened for reading only
+  EXPECT_TRUE(FileDelete(name));
+}
+
+TEST(FileStream, MissingFileFailsWithItsName) {
+  try {
+    TFileStream in("/nonexistent/vornix", TFileStream::Mode::OpenRead);
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Cannot open file /nonexistent/vornix");
+  }
+}
+
+TEST(FileLayer, AnOpenFileIsNotOpenedOrCreatedAgain) {
+  const std::string name = ::testing::TempDir() + "vornix_share_test.bin";
+  const std::string link = name + ".link";
+  {
+    FileOwner created(FileCreate(name));
+    ASSERT_TRUE(created.IsOpen());
+    EXPECT_EQ(FileWrite(created.Get(), "data", 4), 4);
+  }
+  ::unlink(link.c_str());
+  ASSERT_EQ(::link(name.c_str(), link.c_str()), 0);
+  {
+    FileOwner input(FileOpenRead(name));
+    ASSERT_TRUE(input.IsOpen());
+    EXPECT_LT(FileOpenRead(name), 0);
+    EXPECT_LT(FileCreate(name), 0);
+    EXPECT_LT(FileCreate(link), 0);  // the same file under another name
+  }
+  FileOwner input(FileOpenRead(name));
+  char buffer[4];
+  EXPECT_EQ(FileRead(input.Get(), buffer, 4), 4);  // the failed creations truncated nothing
+  EXPECT_LT(FileOpenRead(::testing::TempDir()), 0);  // a directory is not a file
+  FileDelete(link);
+  FileDelete(name);
+}
+
+TEST(StringList, IndexOfIgnoresCase) {
+  TStringList list;
+  EXPECT_EQ(list.Add("C:\\TEMP\\VORNIX_1\\SETUP.EXE"), 0);
+  EXPECT_EQ(list.Add("other"), 1);
+  EXPECT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.IndexOf("c:\\temp\\vornix_1\\setup.exe"), 0);
+  EXPECT_EQ(list.IndexOf("OTHER"), 1);
+  EXPECT_EQ(list.IndexOf("c:\\temp\\vornix_10\\setup.exe"), -1);
+  list.Clear();
+  EXPECT_EQ(list.Count(), 0);
+}
+
+TEST(BoundHandler, UnsetUntilBoundAndCallsTheObject) {
+  struct Counter {
+    int total = 0;
+    int Add(int n) { return total += n; }
+  } a, b;
+  TBoundHandler<int(int)> handler;
+  EXPECT_FALSE(handler);
+  handler = TBoundHandler<int(int)>::Bind<&Counter::Add>(&a);
+  EXPECT_TRUE(handler);
+  EXPECT_EQ(handler(3), 3);
+  EXPECT_EQ(handler(4), 7);
+  handler = TBoundHandler<int(int)>::Bind<&Counter::Add>(&b);
+  EXPECT_EQ(handler(1), 1);
+  EXPECT_EQ(a.total, 7);
+  EXPECT_EQ(handler.Object(), &b);
+}
+
+}  // namespace
+}  // namespace vornix
