@@ -1,0 +1,19 @@
+#!/bin/bash
+# Builds the benchmark corpus (once; reused while $CORPUS_DIR/corpus.cat exists), configures and
+# builds the Release benchmark in build-bench/, and prints the codec table for corpus.cat.
+# Usage: bench/run.sh   (CORPUS_DIR defaults to ${TMPDIR:-/tmp}/vornix-corpus)
+# Needs zlib, lz4 and zstd development packages (installed by the project's setup script).
+set -euo pipefail
+ROOT=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
+CORPUS_DIR=${CORPUS_DIR:-${TMPDIR:-/tmp}/vornix-corpus}
+cd "$ROOT"
+
+if [ ! -f "$CORPUS_DIR/corpus.cat" ]; then
+  echo "run.sh: building the corpus in $CORPUS_DIR" >&2
+  bash "$ROOT/../shared/bench/make-corpus.sh" "$CORPUS_DIR"
+fi
+
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORNIX_BUILD_BENCH=ON -DVORNIX_BUILD_TESTS=OFF >&2
+ninja -C build-bench vornix_bench >&2
+
+build-bench/bench/vornix_bench "$CORPUS_DIR/corpus.cat"
