@@ -134,7 +134,24 @@ void TLZH::FlushBits(const TByteWriter& Writer) {
 int TLZH::DecodeSymbol(const TByteReader& Reader) {
   const int16_t* child = HuffChild.get();
   int c = child[RootNode];
-  while (c < NodeCount) c = child[c + ReadBit(Reader)];
+  // The walk down the tree takes one bit per level; the bit buffer is refilled in between exactly
+  // as ReadBit does, with the buffer in locals for the length of the walk.
+  uint32_t bits = InBits;
+  int count = InBitCount;
+  while (c < NodeCount) {
+    if (count <= 8) {
+      InBits = static_cast<uint16_t>(bits);
+      InBitCount = static_cast<uint8_t>(count);
+      RefillBits(Reader);
+      bits = InBits;
+      count = InBitCount;
+    }
+    c = child[c + (bits >> 15)];
+    bits = (bits << 1) & 0xFFFF;
+    --count;
+  }
+  InBits = static_cast<uint16_t>(bits);
+  InBitCount = static_cast<uint8_t>(count);
   const int symbol = c - NodeCount;
   UpdateHuffman(symbol);
   return symbol;

@@ -40,31 +40,35 @@ void TLZH::InsertString(int r) {
   int16_t* parent = Parent.get();
   const uint8_t* window = Window.get();
   const uint8_t* key = window + r;
+  right[r] = left[r] = NilNode;
+  // The best match so far, kept in locals and chosen without branches: which side the search
+  // takes and whether a node beats the best are as good as random, and mispredicted branches
+  // would cost more than the whole compare.
+  int best_length = 0;
+  int best_offset = 0;
   int cmp = 1;
   int p = RingSize + 1 + key[0];
-  right[r] = left[r] = NilNode;
-  MatchLen = 0;
   for (;;) {
-    int16_t* link = cmp >= 0 ? &right[p] : &left[p];
+    int16_t* link = (cmp >= 0 ? right : left) + p;
     if (*link == NilNode) {
       *link = static_cast<int16_t>(r);
       parent[r] = static_cast<int16_t>(p);
+      MatchLen = static_cast<int16_t>(best_length);
+      MatchPos = static_cast<int16_t>(best_offset);
       return;
     }
     p = *link;
     const int i = CommonLength(key, window + p);
-    cmp = i < LookAhead ? int{key[i]} - int{window[p + i]} : 0;
-    if (i > Threshold) {
-      const int c = ((r - p) & (RingSize - 1)) - 1;
-      if (i > MatchLen) {
-        MatchPos = static_cast<int16_t>(c);
-        MatchLen = static_cast<int16_t>(i);
-        if (i >= LookAhead) break;
-      } else if (i == MatchLen && c < MatchPos) {
-        MatchPos = static_cast<int16_t>(c);  // among equally long matches the nearest wins
-      }
-    }
+    const int c = ((r - p) & (RingSize - 1)) - 1;
+    // Longer wins; among equally long matches the nearest wins.
+    const bool better = i > Threshold && (i > best_length || (i == best_length && c < best_offset));
+    best_length = better ? i : best_length;
+    best_offset = better ? c : best_offset;
+    if (i >= LookAhead) break;
+    cmp = int{key[i]} - int{window[p + i]};
   }
+  MatchLen = static_cast<int16_t>(best_length);
+  MatchPos = static_cast<int16_t>(best_offset);
   // A full-length match: r takes p's place in the tree, and p leaves it.
   parent[r] = parent[p];
   left[r] = left[p];

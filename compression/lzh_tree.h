@@ -15,7 +15,9 @@ constexpr int kSymbols = 314;
 constexpr int kNodes = 2 * kSymbols - 1;
 constexpr int kRoot = kNodes - 1;
 constexpr int kFreqLimit = 2048;
-constexpr int kFreqEntries = kNodes + 1;
+// freq has 4 entries past the sentinel, all holding the sentinel's value, so that the update may
+// compare 4 frequencies at a time.
+constexpr int kFreqEntries = kNodes + 1 + 4;
 constexpr int kParentEntries = kNodes + kSymbols;
 
 void InitTree(int16_t* freq, int16_t* parent, int16_t* child);

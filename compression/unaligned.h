@@ -1,5 +1,4 @@
-// Little-endian 8-byte loads and stores for the coders' wide compares and copies. The byte-wise
-// form compiles to one unaligned move on little-endian machines and stays right on others.
+// Little-endian 8-byte loads and copies for the coders' wide compares and copies.
 #pragma once
 
 #include <cstdint>
@@ -7,10 +6,17 @@
 
 namespace vornix {
 
+// Loads 8 bytes as a little-endian number: one unaligned move where the machine is little-endian.
 inline uint64_t LoadU64(const uint8_t* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
   uint64_t v = 0;
   for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
   return v;
+#else
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+#endif
 }
 
 // Copies 8 bytes; source and destination must not overlap.

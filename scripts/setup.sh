@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, everything the build, the tests, the fuzzers and the benchmark
+# need, including the packages the benchmark corpus is made from. Does nothing when all are there.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest  # build, tests, fuzzers
+  zlib1g-dev liblz4-dev libzstd-dev valgrind                               # benchmark and its peers
+  # the benchmark corpus: Windows programs and libraries, headers, manuals, icons and fonts
+  wine wine32:i386 wine64 libwine:i386 libwine:amd64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  mingw-w64-common gcc-mingw-w64-base manpages manpages-dev adwaita-icon-theme fonts-dejavu-core
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: installing ${missing[*]}" >&2
+if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
+dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" > /dev/null

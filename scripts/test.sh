@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Sets the machine up and runs every test: the unit tests and the command-line tests (g++ build),
+# the same tests built with clang under AddressSanitizer and UndefinedBehaviorSanitizer, and each
+# fuzz target for a bounded time. Any failure or sanitizer finding fails the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+fuzz_seconds=${VORNIX_FUZZ_SECONDS:-30}
+
+bash scripts/setup.sh
+
+echo "== unit tests (g++, Release)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake --build build
+(cd build && ctest --output-on-failure)
+
+echo "== unit tests (clang, AddressSanitizer + UndefinedBehaviorSanitizer)"
+CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNIX_SANITIZE=ON > /dev/null
+cmake --build build-asan
+(cd build-asan && ctest --output-on-failure)
+
+echo "== fuzz targets, ${fuzz_seconds} s each"
+bash fuzz/run.sh "$fuzz_seconds"
