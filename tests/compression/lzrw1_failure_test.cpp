@@ -21,7 +21,7 @@ const Bytes kLzhAbc = Hex("21 48 5A 4C 03 00 00 00 F6 FB BD E0");
 class FaultyStream : public TMemoryStream {
  public:
   using TMemoryStream::TMemoryStream;
-  bool fail_probe = false;  // Seek(0, Current)
+  bool fail_probe = false;   // Seek(0, Current)
   bool fail_rewind = false;  // Seek(0, Beginning)
   bool fail_size = false;
   int64_t fail_reads_from = -1;  // reads at or after this position fail
@@ -35,7 +35,8 @@ class FaultyStream : public TMemoryStream {
     return fail_writes ? -1 : TMemoryStream::Write(buffer, count);
   }
   int64_t Seek(int64_t offset, SeekOrigin origin) override {
-    if (offset == 0 && ((origin == SeekOrigin::Current && fail_probe) || (origin == SeekOrigin::Beginning && fail_rewind))) {
+    if (offset == 0 &&
+        ((origin == SeekOrigin::Current && fail_probe) || (origin == SeekOrigin::Beginning && fail_rewind))) {
       return -1;
     }
     return TMemoryStream::Seek(offset, origin);
@@ -143,6 +144,17 @@ TEST(ContainerStreamFailures, SizeAndRewindFailures) {
   EXPECT_EQ(StreamFailure(Op::Advise, &in, &out), "Lzrw1 edvise : can not initialize the input stream!");
 }
 
+TEST(ContainerStreamFailures, InputsTooLargeForTheHeaderFailTheSizeStep) {
+  // The header holds sizes below 2^31; a larger input is refused, not coded with a wrapped size.
+  struct HugeStream : FaultyStream {
+    int64_t Size() override { return int64_t{1} << 31; }
+  } in;
+  FaultyStream out;
+  EXPECT_EQ(StreamFailure(Op::CompressLzrw, &in, &out),
+            "Lzrw1 compression : Failed to obtain the size of the input stream !");
+  EXPECT_TRUE(out.Data().empty());
+}
+
 TEST(ContainerStreamFailures, OutputKeepsWhatWasWrittenBeforeTheFailure) {
   FaultyStream in(FromString("abcabcabc")), out;
   in.fail_reads_from = 0;
@@ -168,20 +180,37 @@ class ContainerFileFailures : public ::testing::Test {
 TEST_F(ContainerFileFailures, FilesThatCannotBeOpened) {
   test::WriteFile(in, kLzrwAbc);
   test::WriteFile(out, FromString("existing"));
-  EXPECT_EQ(FileFailure(Op::Decompress, missing, out), "Lzrw1 (de)compression : Failed to open input file : " + missing);
+  EXPECT_EQ(FileFailure(Op::Decompress, missing, out),
+            "Lzrw1 (de)compression : Failed to open input file : " + missing);
   EXPECT_EQ(test::ReadFile(out), FromString("existing"));  // an existing output is left untouched
-  EXPECT_EQ(FileFailure(Op::Decompress, in, missing), "Lzrw1 (de)compression : Failed to open output file : " + missing);
+  EXPECT_EQ(FileFailure(Op::Decompress, in, missing),
+            "Lzrw1 (de)compression : Failed to open output file : " + missing);
   EXPECT_EQ(FileFailure(Op::CompressLzrw, in, missing),
             "Lzrw1 (de)compression : Failed to open output file : " + missing);
   EXPECT_EQ(test::ReadFile(in), kLzrwAbc);
   // The size is learnt first: a missing input fails there.
-  EXPECT_EQ(FileFailure(Op::CompressLzh, missing, out), "Lzrw1 compression : Failed to obtain the size of : " + missing);
+  EXPECT_EQ(FileFailure(Op::CompressLzh, missing, out),
+            "Lzrw1 compression : Failed to obtain the size of : " + missing);
   EXPECT_EQ(FileFailure(Op::Advise, missing, out), "Lzrw1 advise : can not get the size of : " + missing);
   // Sized, but then not opened for the data pass.
   fault::opens_before_failure = 1;
   EXPECT_EQ(FileFailure(Op::CompressLzh, in, out), "Lzrw1 (de)compression : Failed to open input file : " + in);
   fault::opens_before_failure = 1;
   EXPECT_EQ(FileFailure(Op::Advise, in, out), "Lzrw1 advise : can open input file : " + in);
+}
+
+TEST_F(ContainerFileFailures, InputTooLargeForTheHeader) {
+  std::remove(in.c_str());
+  {
+    FileOwner sparse(FileCreate(in));
+    ASSERT_TRUE(sparse.IsOpen());
+    ASSERT_EQ(FileSeek(sparse.Get(), int64_t{1} << 31, SeekOrigin::Beginning), int64_t{1} << 31);
+    ASSERT_EQ(FileWrite(sparse.Get(), "x", 1), 1);  // a sparse file of 2^31 + 1 bytes
+  }
+  std::remove(out.c_str());
+  EXPECT_EQ(FileFailure(Op::CompressLzrw, in, out), "Lzrw1 compression : Failed to obtain the size of : " + in);
+  EXPECT_FALSE(test::FileExists(out));
+  std::remove(in.c_str());
 }
 
 TEST_F(ContainerFileFailures, OutputIsTheOpenInput) {
@@ -232,8 +261,7 @@ TEST(ContainerAllocationFailures, EachAllocationFailsWithItsMessage) {
   fault::Reset reset;
   FaultyStream in(kLzhAbc), out;
   fault::failing_allocation_size = Tlzrw1::kBufferSize;
-  EXPECT_EQ(StreamFailure(Op::Decompress, &in, &out),
-            "Lzrw1 (de)compression : Failed to get memory for I/O buffers !");
+  EXPECT_EQ(StreamFailure(Op::Decompress, &in, &out), "Lzrw1 (de)compression : Failed to get memory for I/O buffers !");
   EXPECT_EQ(StreamFailure(Op::CompressLzrw, &in, &out),
             "Lzrw1 (de)compression : Failed to get memory for I/O buffers !");
   EXPECT_EQ(StreamFailure(Op::Advise, &in, &out), "Lzrw1 advise : Error getting I/O buffers");

@@ -121,8 +121,14 @@ TEST(LzrBlock, DamagedBlockStopsAtTheDamagedItem) {
       {"run item cut off at the block's end", Hex("40 40 00 61 00 00 05"), 1},
       {"control word cut off", Hex("40 00"), 0},
       {"item after a full group cut off", Hex("40 00 00 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 00"), 16},
-      {"run past 32768 output bytes", Hex("40 FF 80 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 62 00 0F FF 63"), 7 * 4111},
-      {"literal after exactly 32768 output bytes", Hex("40 FF 00 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F 87 62 63"), 32768},
+      {"run past 32768 output bytes",
+       Hex("40 FF 80 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 62 "
+           "00 0F FF 63"),
+       7 * 4111},
+      {"literal after exactly 32768 output bytes",
+       Hex("40 FF 00 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F FF 61 00 0F 87 62 "
+           "63"),
+       32768},
   };
   for (const Case& c : cases) {
     Bytes dest(kLzrBufferSize, 0xEE);

@@ -17,7 +17,10 @@ inline Bytes Hex(const std::string& text) {
   unsigned value = 0;
   int digits = 0;
   for (char c : text) {
-    int nibble = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    int nibble = c >= '0' && c <= '9'   ? c - '0'
+                 : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                 : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                        : -1;
     if (nibble < 0) continue;
     value = value * 16 + static_cast<unsigned>(nibble);
     if (++digits == 2) {
@@ -32,7 +35,7 @@ inline Bytes Hex(const std::string& text) {
 // A reproducible mix: words from a small vocabulary, runs, counters and random bytes, so that
 // every item kind of both coders (literals, short and long matches, runs, far offsets) occurs.
 inline Bytes MixedData(size_t size, uint32_t seed = 1) {
-  static const char* const kWords[] = {"the ", "package ", "stub ", "window ", "Quorrin ", "installer ",
+  static const char* const kWords[] = {"the ", "package ",   "stub ",   "window ", "Quorrin ",   "installer ",
                                        "\r\n", "temporary ", "folder ", "vornix_", "0123456789", "; "};
   Bytes out;
   out.reserve(size);

@@ -71,7 +71,7 @@ TEST(FileLayer, AnOpenFileIsNotOpenedOrCreatedAgain) {
   }
   FileOwner input(FileOpenRead(name));
   char buffer[4];
-  EXPECT_EQ(FileRead(input.Get(), buffer, 4), 4);  // the failed creations truncated nothing
+  EXPECT_EQ(FileRead(input.Get(), buffer, 4), 4);    // the failed creations truncated nothing
   EXPECT_LT(FileOpenRead(::testing::TempDir()), 0);  // a directory is not a file
   FileDelete(link);
   FileDelete(name);
