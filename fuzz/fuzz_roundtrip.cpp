@@ -1,0 +1,73 @@
+// Fuzzes compression: every input goes through the container with LZH and with LZRW1/KH and must
+// come back byte for byte, with the header's size field right; the first block's worth also goes
+// through TLZR directly, whose block must be at most one byte longer than its source.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "compression/lzrw1.h"
+#include "compression/lzrw1kh.h"
+#include "runtime/stream.h"
+
+namespace {
+
+using namespace vornix;
+
+uint32_t LoadLittleEndian32(const uint8_t* p) {
+  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+
+void ContainerRoundTrip(const std::vector<uint8_t>& original, uint8_t method) {
+  TMemoryStream source(original);
+  TMemoryStream packed;
+  Tlzrw1 compressor;
+  compressor.UseStreams = true;
+  compressor.InputStream = &source;
+  compressor.OutputStream = &packed;
+  compressor.CompressionMethod = method;
+  TLZHProgress progress;
+  const int32_t packed_size = compressor.Compress(progress);
+  const std::vector<uint8_t>& code = packed.Data();
+  if (packed_size < 8 || static_cast<size_t>(packed_size) != code.size()) std::abort();
+  if (LoadLittleEndian32(code.data()) != (method == 1 ? LzrwHeaderId : LzhHeaderId)) std::abort();
+  if (LoadLittleEndian32(code.data() + 4) != original.size()) std::abort();
+  if (method == 0 && static_cast<size_t>(progress.BytesDone) != original.size()) std::abort();
+
+  TMemoryStream coded(code);
+  TMemoryStream unpacked;
+  Tlzrw1 decompressor;
+  decompressor.UseStreams = true;
+  decompressor.InputStream = &coded;
+  decompressor.OutputStream = &unpacked;
+  const int32_t unpacked_size = decompressor.Decompress();
+  if (static_cast<size_t>(unpacked_size) != original.size()) std::abort();
+  if (unpacked.Data() != original) std::abort();
+}
+
+void BlockRoundTrip(const uint8_t* data, size_t size) {
+  static TLZR coder;
+  const uint16_t n = static_cast<uint16_t>(size > kLzrBlockSize ? kLzrBlockSize : size);
+  std::unique_ptr<uint8_t[]> source(new uint8_t[n]);
+  if (n > 0) std::memcpy(source.get(), data, n);
+  std::unique_ptr<uint8_t[]> block(new uint8_t[n + 7]);
+  const uint16_t length = coder.CompressBlock(source.get(), block.get(), n);
+  if (length < 1 || length > n + 1) std::abort();
+  std::unique_ptr<uint8_t[]> exact(new uint8_t[length]);
+  std::memcpy(exact.get(), block.get(), length);
+  std::unique_ptr<uint8_t[]> output(new uint8_t[kLzrBlockSize]);
+  const uint16_t decoded = TLZR::DecompressBlock(exact.get(), output.get(), length);
+  if (decoded != n) std::abort();
+  if (n > 0 && std::memcmp(output.get(), source.get(), n) != 0) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::vector<uint8_t> original(data, data + size);
+  ContainerRoundTrip(original, 0);
+  ContainerRoundTrip(original, 1);
+  BlockRoundTrip(data, size);
+  return 0;
+}
