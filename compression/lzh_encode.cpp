@@ -4,6 +4,7 @@
 // the ring positions of the last 4096 - 60 bytes, ordered by their next 60 bytes taken as unsigned
 // values. Parent[p] is NilNode for a position not in a tree; writes through NilNode links land in
 // the scratch entry Parent[4096].
+#include <cstdint>
 #include <cstring>
 
 #include "compression/lzh.h"
@@ -13,18 +14,27 @@
 namespace vornix {
 namespace {
 
-// Number of equal bytes at key[1..] and other[1..], plus the first byte (equal by the tree's
-// choice of root): 1 to 60. Loads 8 bytes at a time; both windows have 8 spare bytes beyond
-// position 4154, the last a 60-byte compare reaches.
-int CommonLength(const uint8_t* key, const uint8_t* other) {
-  for (int i = 1; i < TLZH::LookAhead; i += 8) {
-    const uint64_t diff = LoadU64(key + i) ^ LoadU64(other + i);
-    if (diff != 0) {
-      const int length = i + static_cast<int>(FirstDifferentByte(diff));
-      return length < TLZH::LookAhead ? length : TLZH::LookAhead;
+// How the 60 bytes at a ring position compare with the key's, given that their first `start` bytes
+// are known to be equal: returns the number of equal bytes (start to 60) and tells whether the key's
+// first differing byte is the greater, as unsigned values. Bytes are taken 8 at a time as
+// big-endian numbers, so the order of two words is the order of their first differing bytes and
+// the direction needs no second look at the bytes: it is on the critical path of the tree walk.
+// Loads may reach 7 bytes past the 60th; the window has 8 spare bytes beyond position 4154.
+// greater_mask becomes all ones when the key is the greater, 0 otherwise (or when all 60 are equal).
+inline int CompareKey(const uint8_t* key, const uint8_t* other, int start, uintptr_t& greater_mask) {
+  for (int i = start;; i += 8) {
+    uint64_t a = LoadBE64(key + i);
+    uint64_t b = LoadBE64(other + i);
+    const int counted = TLZH::LookAhead - i;
+    if (counted < 8) {
+      const uint64_t mask = ~uint64_t{0} << (8 * (8 - counted));
+      a &= mask;
+      b &= mask;
     }
+    greater_mask = uintptr_t{0} - static_cast<uintptr_t>(a > b);
+    if (a != b) return i + static_cast<int>(LeadingZeroBytes(a ^ b));
+    if (counted <= 8) return TLZH::LookAhead;
   }
-  return TLZH::LookAhead;
 }
 
 }  // namespace
@@ -41,34 +51,45 @@ void TLZH::InsertString(int r) {
   const uint8_t* window = Window.get();
   const uint8_t* key = window + r;
   right[r] = left[r] = NilNode;
-  // The best match so far, kept in locals and chosen without branches: which side the search
-  // takes and whether a node beats the best are as good as random, and mispredicted branches
-  // would cost more than the whole compare.
-  int best_length = 0;
-  int best_offset = 0;
-  int cmp = 1;
+  // The best match so far as one number, length above nearness: (length << 12) | (4096 - distance),
+  // so that a longer match, or an equally long nearer one, is simply a greater number; 0 is none.
+  // Which match is best and which side the walk takes are as good as random, so both are chosen
+  // without branches.
+  int best = 0;
+  // Every key in the subtree being searched lies between the last node the walk went right at and
+  // the last it went left at, so it shares with the key at least the shorter of their common
+  // prefixes with it (1 at a root: the first byte chose the tree). Comparing from there finds the
+  // same first difference with fewer loads.
+  int common_below = 1;
+  int common_above = 1;
+  // Both children of a node are loaded while its bytes are compared, and the comparison only picks
+  // one: the walk is a chain of dependent loads, and this takes one load off each step.
   int p = RingSize + 1 + key[0];
+  int next = right[p];
+  bool went_right = true;  // whether next is p's right child
+  int i = 0;
   for (;;) {
-    int16_t* link = (cmp >= 0 ? right : left) + p;
-    if (*link == NilNode) {
-      *link = static_cast<int16_t>(r);
-      parent[r] = static_cast<int16_t>(p);
-      MatchLen = static_cast<int16_t>(best_length);
-      MatchPos = static_cast<int16_t>(best_offset);
-      return;
-    }
-    p = *link;
-    const int i = CommonLength(key, window + p);
-    const int c = ((r - p) & (RingSize - 1)) - 1;
-    // Longer wins; among equally long matches the nearest wins.
-    const bool better = i > Threshold && (i > best_length || (i == best_length && c < best_offset));
-    best_length = better ? i : best_length;
-    best_offset = better ? c : best_offset;
+    if (next == NilNode) break;
+    p = next;
+    const int left_child = left[p];
+    const int right_child = right[p];
+    uintptr_t greater_mask;
+    i = CompareKey(key, window + p, common_below < common_above ? common_below : common_above, greater_mask);
+    const int candidate = (i << 12) | (RingSize - ((r - p) & (RingSize - 1)));
+    best = (i > Threshold && candidate > best) ? candidate : best;
     if (i >= LookAhead) break;
-    cmp = int{key[i]} - int{window[p + i]};
+    went_right = greater_mask != 0;
+    next = went_right ? right_child : left_child;
+    common_below = went_right ? i : common_below;
+    common_above = went_right ? common_above : i;
   }
-  MatchLen = static_cast<int16_t>(best_length);
-  MatchPos = static_cast<int16_t>(best_offset);
+  MatchLen = static_cast<int16_t>(best >> 12);
+  MatchPos = static_cast<int16_t>(RingSize - 1 - (best & (RingSize - 1)));
+  if (i < LookAhead) {
+    (went_right ? right : left)[p] = static_cast<int16_t>(r);
+    parent[r] = static_cast<int16_t>(p);
+    return;
+  }
   // A full-length match: r takes p's place in the tree, and p leaves it.
   parent[r] = parent[p];
   left[r] = left[p];

@@ -19,6 +19,23 @@ inline uint64_t LoadU64(const uint8_t* p) {
 #endif
 }
 
+// Loads 8 bytes as a big-endian number, so that comparing two loads as numbers compares the bytes
+// in memory order, first byte most significant.
+inline uint64_t LoadBE64(const uint8_t* p) {
+#if defined(__GNUC__) || defined(__clang__)
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  v = __builtin_bswap64(v);
+#endif
+  return v;
+#else
+  uint64_t v = 0;
+  for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
+  return v;
+#endif
+}
+
 // Copies 8 bytes; source and destination must not overlap.
 inline void Copy8(uint8_t* dest, const uint8_t* source) { std::memcpy(dest, source, 8); }
 
@@ -34,6 +51,20 @@ inline uint32_t FirstDifferentByte(uint64_t diff) {
     ++i;
   }
   return i;
+#endif
+}
+
+// Number of leading zero bytes (0..7) of a word, which must not be 0.
+inline uint32_t LeadingZeroBytes(uint64_t v) {
+#if defined(__GNUC__) || defined(__clang__)
+  return static_cast<uint32_t>(__builtin_clzll(v)) / 8;
+#else
+  uint32_t n = 0;
+  while ((v >> 56) == 0) {
+    v <<= 8;
+    ++n;
+  }
+  return n;
 #endif
 }
 
