@@ -6,7 +6,7 @@
 namespace vornix::lzh {
 namespace {
 
-constexpr int16_t kSentinel = 4095;
+
 
 constexpr int OffsetCodeLength(int u) { return u < 1 ? 3 : u < 4 ? 4 : u < 12 ? 5 : u < 24 ? 6 : u < 48 ? 7 : 8; }
 
@@ -85,38 +85,6 @@ void RebuildTree(int16_t* freq, int16_t* parent, int16_t* child) {
     parent[k] = static_cast<int16_t>(i);
     if (k < kNodes) parent[k + 1] = static_cast<int16_t>(i);
   }
-}
-
-void UpdateTree(int16_t* freq, int16_t* parent, int16_t* child, int symbol) {
-  if (freq[kRoot] == kFreqLimit) RebuildTree(freq, parent, child);
-  int c = parent[kNodes + symbol];
-  do {
-    const int k = ++freq[c];
-    // The order broke: swap this node with the last one of lower frequency (the sentinel stops
-    // the scan), then go on from there. The nodes passed over all hold k - 1 (they are ordered, and
-    // none is below the old k - 1), so whole groups of 4 can be passed at once.
-    if (k > freq[c + 1]) {
-      int l = c + 1;
-      const uint64_t same = 0x0001000100010001ull * static_cast<uint16_t>(k - 1);
-      for (uint64_t next;; l += 4) {
-        std::memcpy(&next, freq + l + 1, sizeof next);
-        if (next != same) break;
-      }
-      while (k > freq[l + 1]) ++l;
-      freq[c] = freq[l];
-      freq[l] = static_cast<int16_t>(k);
-      const int i = child[c];
-      parent[i] = static_cast<int16_t>(l);
-      if (i < kNodes) parent[i + 1] = static_cast<int16_t>(l);
-      const int j = child[l];
-      child[l] = static_cast<int16_t>(i);
-      parent[j] = static_cast<int16_t>(c);
-      if (j < kNodes) parent[j + 1] = static_cast<int16_t>(c);
-      child[c] = static_cast<int16_t>(j);
-      c = l;
-    }
-    c = parent[c];
-  } while (c != 0);
 }
 
 }  // namespace vornix::lzh

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 namespace vornix::lzh {
 
@@ -20,12 +21,46 @@ constexpr int kFreqLimit = 2048;
 constexpr int kFreqEntries = kNodes + 1 + 4;
 constexpr int kParentEntries = kNodes + kSymbols;
 
+constexpr int16_t kSentinel = 4095;
+
 void InitTree(int16_t* freq, int16_t* parent, int16_t* child);
-// Counts one more of symbol, keeping the order of frequencies (rebuilds first at the limit).
-void UpdateTree(int16_t* freq, int16_t* parent, int16_t* child, int symbol);
 // Halves every leaf frequency (rounding up) and rebuilds the inner nodes and parent links; leaves of
 // equal frequency keep their order and each inner node goes after every node of equal frequency.
 void RebuildTree(int16_t* freq, int16_t* parent, int16_t* child);
+
+// Counts one more of symbol, keeping the order of frequencies (rebuilds first at the limit). Inline:
+// it runs once per coded symbol on both sides.
+inline void UpdateTree(int16_t* freq, int16_t* parent, int16_t* child, int symbol) {
+  if (freq[kRoot] == kFreqLimit) RebuildTree(freq, parent, child);
+  int c = parent[kNodes + symbol];
+  do {
+    const int k = ++freq[c];
+    // The order broke: swap this node with the last one of lower frequency (the sentinel stops
+    // the scan), then go on from there. The nodes passed over all hold k - 1 (they are ordered, and
+    // none is below the old k - 1), so whole groups of 4 can be passed at once.
+    if (k > freq[c + 1]) {
+      int l = c + 1;
+      const uint64_t same = 0x0001000100010001ull * static_cast<uint16_t>(k - 1);
+      for (uint64_t next;; l += 4) {
+        std::memcpy(&next, freq + l + 1, sizeof next);
+        if (next != same) break;
+      }
+      while (k > freq[l + 1]) ++l;
+      freq[c] = freq[l];
+      freq[l] = static_cast<int16_t>(k);
+      const int i = child[c];
+      parent[i] = static_cast<int16_t>(l);
+      if (i < kNodes) parent[i + 1] = static_cast<int16_t>(l);
+      const int j = child[l];
+      child[l] = static_cast<int16_t>(i);
+      parent[j] = static_cast<int16_t>(c);
+      if (j < kNodes) parent[j + 1] = static_cast<int16_t>(c);
+      child[c] = static_cast<int16_t>(j);
+      c = l;
+    }
+    c = parent[c];
+  } while (c != 0);
+}
 
 // The fixed code of the upper 6 bits u of a match offset: its length in bits (3 to 8) and the code
 // left-aligned in a byte; and, indexed by the next 8 input bits, the u and code length they start.
