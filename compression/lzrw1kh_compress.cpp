@@ -18,16 +18,17 @@ constexpr uint32_t kMaxRun = 4095;
 
 const char kNoHashMemory[] = "LZRW1KH : no memory for HASH table";
 
-uint32_t Hash(const uint8_t* p) {
-  uint32_t key = (uint32_t{p[0]} << 8) ^ (uint32_t{p[1]} << 4) ^ p[2];
+// The hash of the 3 bytes at p: (((p0 << 8) xor (p1 << 4) xor p2) * 40543 >> 4) and 0xFFF.
+inline uint32_t Hash(const uint8_t* p) {
+  const uint32_t key = (uint32_t{p[0]} << 8) ^ (uint32_t{p[1]} << 4) ^ p[2];
   return ((key * 40543u) >> 4) & (kHashSize - 1);
 }
 
 // Length of the run of bytes equal to source[x], counting source[x], capped at kMaxRun.
-uint32_t RunLength(const uint8_t* source, uint32_t x, uint32_t size) {
-  uint32_t limit = std::min(size - x, kMaxRun);
-  uint32_t run = 1;
-  if (run >= limit || source[x + 1] != source[x]) return run;
+inline uint32_t RunLength(const uint8_t* source, uint32_t x, uint32_t size) {
+  if (size - x < 2 || source[x + 1] != source[x]) return 1;  // the common case, kept short
+  const uint32_t limit = std::min(size - x, kMaxRun);
+  uint32_t run = 2;
   const uint64_t pattern = 0x0101010101010101ull * source[x];
   while (limit - run >= 8) {
     uint64_t diff = LoadU64(source + x + run) ^ pattern;
@@ -39,7 +40,7 @@ uint32_t RunLength(const uint8_t* source, uint32_t x, uint32_t size) {
 }
 
 // Number of equal bytes at a and b, at most limit.
-uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
+inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
   uint32_t length = 0;
   while (limit - length >= 8) {
     uint64_t diff = LoadU64(a + length) ^ LoadU64(b + length);

@@ -34,9 +34,14 @@ int32_t TMemoryStream::Read(void* buffer, int32_t count) {
 int32_t TMemoryStream::Write(const void* buffer, int32_t count) {
   if (count < 0) return -1;
   if (count == 0) return 0;
-  size_t end = static_cast<size_t>(position_) + static_cast<size_t>(count);
-  if (end > data_.size()) data_.resize(end);
-  std::memcpy(data_.data() + position_, buffer, static_cast<size_t>(count));
+  const auto* bytes = static_cast<const uint8_t*>(buffer);
+  const size_t end = static_cast<size_t>(position_) + static_cast<size_t>(count);
+  if (static_cast<size_t>(position_) == data_.size()) {
+    data_.insert(data_.end(), bytes, bytes + count);  // appending: no zero fill first
+  } else {
+    if (end > data_.size()) data_.resize(end);
+    std::memcpy(data_.data() + position_, bytes, static_cast<size_t>(count));
+  }
   position_ = static_cast<int64_t>(end);
   return count;
 }
