@@ -30,7 +30,7 @@ class TLZR {
   TLZR();
 
   // Codes SourceSize (0..32768) bytes of source into dest and returns the block's length, 1 to
-  // SourceSize + 1. Reads only source[0..SourceSize-1]; writes at most SourceSize + 7 bytes of dest.
+  // SourceSize + 1. Reads only source[0..SourceSize-1]; writes at most SourceSize + 6 bytes of dest.
   uint16_t CompressBlock(const uint8_t* source, uint8_t* dest, uint16_t SourceSize);
 
   // Decodes the SourceSize-byte block at source into dest and returns the decoded length (at most

@@ -51,7 +51,7 @@ void BlockRoundTrip(const uint8_t* data, size_t size) {
   const uint16_t n = static_cast<uint16_t>(size > kLzrBlockSize ? kLzrBlockSize : size);
   std::unique_ptr<uint8_t[]> source(new uint8_t[n]);
   if (n > 0) std::memcpy(source.get(), data, n);
-  std::unique_ptr<uint8_t[]> block(new uint8_t[n + 7]);
+  std::unique_ptr<uint8_t[]> block(new uint8_t[n + 6]);
   const uint16_t length = coder.CompressBlock(source.get(), block.get(), n);
   if (length < 1 || length > n + 1) std::abort();
   std::unique_ptr<uint8_t[]> exact(new uint8_t[length]);

@@ -24,6 +24,8 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DVORNIX_BUILD_FUZZER
 cmake --build "$build" --target "${targets[@]}" || exit 1
 
 status=0
+passed=0
+failed=0
 for target in "${targets[@]}"; do
   dir="$work/$target"
   rm -rf "$dir"
@@ -37,9 +39,12 @@ for target in "${targets[@]}"; do
   artifacts="$(find "$dir/artifacts" -type f | head -3 | tr '\n' ' ')"
   if [ "$code" -eq 0 ] && [ -z "$artifacts" ]; then
     echo "$target: ok, ${runs:-?} runs in ${seconds}s"
+    passed=$((passed + 1))
   else
     echo "$target: FAILED (exit $code), ${runs:-?} runs; reproducer: ${artifacts:-none}; log: $log"
     status=1
+    failed=$((failed + 1))
   fi
 done
+echo "fuzz: $passed passed, $failed failed"
 exit "$status"
