@@ -6,6 +6,7 @@
 
 #include "compression/lzrw1_messages.h"
 #include "compression/lzrw1_operation.h"
+#include "compression/unaligned.h"
 
 namespace vornix {
 
@@ -15,10 +16,6 @@ namespace {
 
 // The writer never stores a block longer than 32768 bytes plus the stored-block flag.
 constexpr int32_t kMaxStoredLength = 32769;
-
-uint32_t LoadLittleEndian32(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
 
 }  // namespace
 
@@ -131,7 +128,7 @@ int32_t Tlzrw1::Decompress() {
   try {
     uint8_t id[4];
     ReadChecked(id, 4);
-    HeaderIdRead = LoadLittleEndian32(id);
+    HeaderIdRead = LoadLE32(id);
     if (HeaderIdRead != LzrwHeaderId && HeaderIdRead != LzhHeaderId) {
       throw ELzrw1Exception(UseStreams ? std::string(kNoHeaderStream) : InputFile + kNoHeaderFile);
     }
@@ -152,7 +149,7 @@ int32_t Tlzrw1::Decompress() {
 void Tlzrw1::DecompressLzrw() {
   uint8_t field[4];
   ReadChecked(field, 4);
-  const int32_t original_size = static_cast<int32_t>(LoadLittleEndian32(field));
+  const int32_t original_size = static_cast<int32_t>(LoadLE32(field));
   while (BlockResult == kWindowSize) {
     ReadChecked(field, 2);
     BlockLength = field[0] | (field[1] << 8);
@@ -174,7 +171,7 @@ void Tlzrw1::DecompressLzh() {
   BindCallbacks();
   uint8_t field[4];
   ReadChecked(field, 4);
-  const int32_t original_size = static_cast<int32_t>(LoadLittleEndian32(field));
+  const int32_t original_size = static_cast<int32_t>(LoadLE32(field));
   ReadPos = 1;
   ReadFill = 0;
   WritePos = 1;

@@ -4,6 +4,7 @@
 #include "compression/lzrw1.h"
 #include "compression/lzrw1_messages.h"
 #include "compression/lzrw1_operation.h"
+#include "compression/unaligned.h"
 
 namespace vornix {
 
@@ -15,10 +16,6 @@ enum Method : uint8_t { kMethodLzh = 0, kMethodLzrw = 1, kMethodAdvise = 2 };
 
 // Inputs below three blocks are not sampled.
 constexpr int32_t kAdviseMinimumSize = 3 * Tlzrw1::kWindowSize;
-
-void StoreLittleEndian32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 int64_t RoundDownToWindow(int64_t offset) { return offset / Tlzrw1::kWindowSize * Tlzrw1::kWindowSize; }
 
@@ -53,8 +50,8 @@ int32_t Tlzrw1::Compress(TLZHProgress& Progress) {
   PrepareInputAndOutput();
   try {
     uint8_t header[8];
-    StoreLittleEndian32(header, HeaderIdWrite);
-    StoreLittleEndian32(header + 4, static_cast<uint32_t>(InputSize));
+    StoreLE32(header, HeaderIdWrite);
+    StoreLE32(header + 4, static_cast<uint32_t>(InputSize));
     WriteChecked(header, 4);
     BytesWritten = 4;
     WriteChecked(header + 4, 4);

@@ -1,4 +1,5 @@
-// Little-endian 8-byte loads and copies for the coders' wide compares and copies.
+// Little-endian and big-endian loads and stores: the stream header's fields, and the coders' wide
+// compares and copies.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +35,15 @@ inline uint64_t LoadBE64(const uint8_t* p) {
   for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
   return v;
 #endif
+}
+
+// The 32-bit little-endian fields of the stream header.
+inline uint32_t LoadLE32(const uint8_t* p) {
+  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+
+inline void StoreLE32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 // Copies 8 bytes; source and destination must not overlap.

@@ -9,15 +9,12 @@
 
 #include "compression/lzrw1.h"
 #include "compression/lzrw1kh.h"
+#include "compression/unaligned.h"
 #include "runtime/stream.h"
 
 namespace {
 
 using namespace vornix;
-
-uint32_t LoadLittleEndian32(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
 
 void ContainerRoundTrip(const std::vector<uint8_t>& original, uint8_t method) {
   TMemoryStream source(original);
@@ -31,8 +28,8 @@ void ContainerRoundTrip(const std::vector<uint8_t>& original, uint8_t method) {
   const int32_t packed_size = compressor.Compress(progress);
   const std::vector<uint8_t>& code = packed.Data();
   if (packed_size < 8 || static_cast<size_t>(packed_size) != code.size()) std::abort();
-  if (LoadLittleEndian32(code.data()) != (method == 1 ? LzrwHeaderId : LzhHeaderId)) std::abort();
-  if (LoadLittleEndian32(code.data() + 4) != original.size()) std::abort();
+  if (LoadLE32(code.data()) != (method == 1 ? LzrwHeaderId : LzhHeaderId)) std::abort();
+  if (LoadLE32(code.data() + 4) != original.size()) std::abort();
   if (method == 0 && static_cast<size_t>(progress.BytesDone) != original.size()) std::abort();
 
   TMemoryStream coded(code);
