@@ -63,6 +63,7 @@ void Tlzrw1::ReadChecked(void* buffer, int32_t count) { CheckRead(ReadInput(buff
 void Tlzrw1::WriteChecked(const void* buffer, int32_t count) { CheckWrite(WriteOutput(buffer, count), count); }
 
 void Tlzrw1::RefillAndRead(uint8_t* dest, uint16_t count, uint16_t& delivered) {
+  if (count > kWindowSize) count = kWindowSize;  // a window's worth at most; fewer count as delivered
   const int32_t remaining = ReadPos <= ReadFill ? ReadFill - ReadPos + 1 : 0;
   if (remaining > 0) std::memmove(ReadWindow, ReadWindow + ReadPos - 1, static_cast<size_t>(remaining));
   const int32_t got = ReadInput(ReadWindow + remaining, kWindowSize - remaining);
@@ -84,8 +85,16 @@ void Tlzrw1::FlushAndWrite(const uint8_t* source, uint16_t count, uint16_t& writ
   const int32_t done = WriteOutput(WriteWindow, pending);
   CheckWrite(done, pending);
   BytesWritten += done;
-  if (count == 0) return;  // a flush leaves WritePos and the out-parameter alone
+  // The window is empty now, also after a flush: a second flush must not write its bytes again.
   WritePos = 1;
+  if (count == 0) return;  // a flush leaves the out-parameter alone
+  if (count > kWindowSize) {  // more than the window holds goes out directly
+    const int32_t direct = WriteOutput(source, count);
+    CheckWrite(direct, count);
+    BytesWritten += direct;
+    written = count;
+    return;
+  }
   std::memcpy(WriteWindow, source, count);
   WritePos = static_cast<uint16_t>(WritePos + count);
   written = count;

@@ -252,6 +252,42 @@ TEST(ContainerStreams, AdviseRestoresThePosition) {
   EXPECT_EQ(in.Position(), 12345);
 }
 
+TEST(ContainerCoderCallbacks, ServeAnyCountAndStayInsideTheirWindows) {
+  // The LZH coder asks one byte at a time, but the reader and writer take larger counts too.
+  const Bytes input = test::MixedData(100000);
+  TMemoryStream in(input), out;
+  Tlzrw1 container;
+  container.UseStreams = true;
+  container.InputStream = &in;
+  container.OutputStream = &out;
+  container.InBuffer.reset(new uint8_t[Tlzrw1::kBufferSize]);
+  container.OutBuffer.reset(new uint8_t[Tlzrw1::kBufferSize]);
+  container.ReadWindow = container.InBuffer.get();
+  container.WriteWindow = container.OutBuffer.get();
+  container.ReadPos = 1;
+  container.ReadFill = 0;
+  container.WritePos = 1;
+  Bytes chunk(40000);
+  Bytes copied;
+  uint16_t delivered = 0, written = 0;
+  for (uint16_t count : {1, 7, 32768, 40000, 5000, 40000, 40000}) {
+    container.CoderRead(chunk.data(), count, delivered);
+    ASSERT_LE(delivered, count);
+    if (delivered == 0) break;
+    copied.insert(copied.end(), chunk.begin(), chunk.begin() + delivered);
+    container.CoderWrite(chunk.data(), delivered, written);
+    EXPECT_EQ(written, delivered);
+    if (count == 5000) container.CoderWrite(nullptr, 0, written);  // a flush between writes
+  }
+  container.CoderRead(chunk.data(), 1, delivered);
+  EXPECT_EQ(delivered, 0);  // the end of the input, and again when asked again
+  container.CoderWrite(nullptr, 0, written);
+  container.CoderWrite(nullptr, 0, written);
+  EXPECT_EQ(copied, input);
+  EXPECT_EQ(out.Data(), input);
+  EXPECT_EQ(container.BytesWritten, 100000);
+}
+
 TEST(ContainerProgress, LzhCompressionReportsProgress) {
   struct Listener {
     int calls = 0;
