@@ -83,14 +83,6 @@ inline void TLZH::RefillBits(const TByteReader& Reader) {
   }
 }
 
-inline int TLZH::ReadBit(const TByteReader& Reader) {
-  RefillBits(Reader);
-  const int bit = InBits >> 15;
-  InBits = static_cast<uint16_t>(InBits << 1);
-  --InBitCount;
-  return bit;
-}
-
 inline int TLZH::ReadByte(const TByteReader& Reader) {
   RefillBits(Reader);
   const int byte = InBits >> 8;
@@ -134,8 +126,8 @@ void TLZH::FlushBits(const TByteWriter& Writer) {
 int TLZH::DecodeSymbol(const TByteReader& Reader) {
   const int16_t* child = HuffChild.get();
   int c = child[RootNode];
-  // The walk down the tree takes one bit per level; the bit buffer is refilled in between exactly
-  // as ReadBit does, with the buffer in locals for the length of the walk.
+  // The walk down the tree takes one bit per level, refilling the bit buffer whenever it holds 8
+  // bits or fewer; the buffer stays in locals for the length of the walk.
   uint32_t bits = InBits;
   int count = InBitCount;
   while (c < NodeCount) {
@@ -160,7 +152,13 @@ int TLZH::DecodeSymbol(const TByteReader& Reader) {
 int TLZH::DecodeOffset(const TByteReader& Reader) {
   int i = ReadByte(Reader);
   const int upper = lzh::kOffsetTables.decode_value[i] << 6;
-  for (int extra = lzh::kOffsetTables.decode_length[i] - 2; extra > 0; --extra) i = (i << 1) + ReadBit(Reader);
+  // The code's remaining 1 to 6 bits, taken at once: one refill leaves at least 9 bits. The bits
+  // are those ReadBit would take one by one; the next byte is only fetched later.
+  const int extra = lzh::kOffsetTables.decode_length[i] - 2;
+  RefillBits(Reader);
+  i = (i << extra) | (InBits >> (16 - extra));
+  InBits = static_cast<uint16_t>(InBits << extra);
+  InBitCount = static_cast<uint8_t>(InBitCount - extra);
   return upper | (i & 63);
 }
 

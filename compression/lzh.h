@@ -64,7 +64,6 @@ class TLZH {
   void InitHuffman();
   void RebuildHuffman();
   void UpdateHuffman(int symbol);
-  int ReadBit(const TByteReader& Reader);
   int ReadByte(const TByteReader& Reader);
   void RefillBits(const TByteReader& Reader);
   void CheckStreamEnd() const;

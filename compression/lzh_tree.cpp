@@ -48,38 +48,43 @@ void InitTree(int16_t* freq, int16_t* parent, int16_t* child) {
 }
 
 void RebuildTree(int16_t* freq, int16_t* parent, int16_t* child) {
+  // Past the last leaf and past the last inner node made so far stands a frequency no node has,
+  // so that the merge below needs no bounds tests. Both loops choose without branches: which way
+  // they go depends on the data.
+  constexpr int16_t kNone = 0x7FFF;
   // Gather the leaves in position order; their halved frequencies stay ascending.
-  int16_t leaf_freq[kSymbols];
-  int16_t leaf_child[kSymbols];
+  int16_t leaf_freq[kSymbols + 1];
+  int16_t leaf_child[kSymbols + 1];
   int leaves = 0;
   for (int i = 0; i < kNodes; ++i) {
-    if (child[i] >= kNodes) {
-      leaf_freq[leaves] = static_cast<int16_t>((freq[i] + 1) / 2);
-      leaf_child[leaves] = child[i];
-      ++leaves;
-    }
+    leaf_freq[leaves] = static_cast<int16_t>((freq[i] + 1) / 2);
+    leaf_child[leaves] = child[i];
+    leaves += child[i] >= kNodes;
   }
+  leaf_freq[kSymbols] = kNone;
   // Inner node t joins positions 2t and 2t + 1 and is placed after every node of lower or equal
   // frequency. Inner nodes come out in ascending frequency, and each lands above 2t + 1, so the
   // whole order is a merge of two sorted queues (leaves first on ties): linear time, and the same
   // tree as inserting each new node into place one by one.
-  int16_t node_freq[kSymbols - 1];
-  int next_leaf = 0, next_node = 0, created = 0;
-  for (int pos = 0; pos < kNodes; ++pos) {
-    const bool take_leaf =
-        next_leaf < kSymbols && (next_node == created || leaf_freq[next_leaf] <= node_freq[next_node]);
-    if (take_leaf) {
-      freq[pos] = leaf_freq[next_leaf];
-      child[pos] = leaf_child[next_leaf++];
-    } else {
-      freq[pos] = node_freq[next_node];
-      child[pos] = static_cast<int16_t>(2 * next_node++);
-    }
-    while (created < kSymbols - 1 && 2 * created + 1 <= pos) {
-      node_freq[created] = static_cast<int16_t>(freq[2 * created] + freq[2 * created + 1]);
-      ++created;
-    }
+  int16_t node_freq[kSymbols];
+  node_freq[0] = kNone;
+  int next_leaf = 0, next_node = 0;
+  auto place = [&](int pos) {
+    const int16_t leaf = leaf_freq[next_leaf];
+    const int16_t node = node_freq[next_node];
+    const bool take_leaf = leaf <= node;
+    freq[pos] = take_leaf ? leaf : node;
+    child[pos] = take_leaf ? leaf_child[next_leaf] : static_cast<int16_t>(2 * next_node);
+    next_leaf += take_leaf;
+    next_node += !take_leaf;
+  };
+  for (int t = 0; t < kSymbols - 1; ++t) {
+    place(2 * t);
+    place(2 * t + 1);
+    node_freq[t] = static_cast<int16_t>(freq[2 * t] + freq[2 * t + 1]);
+    node_freq[t + 1] = kNone;
   }
+  place(kNodes - 1);
   for (int i = 0; i < kNodes; ++i) {
     const int k = child[i];
     parent[k] = static_cast<int16_t>(i);

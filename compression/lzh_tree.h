@@ -8,7 +8,8 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
+
+#include "compression/unaligned.h"
 
 namespace vornix::lzh {
 
@@ -40,12 +41,16 @@ inline void UpdateTree(int16_t* freq, int16_t* parent, int16_t* child, int symbo
     // none is below the old k - 1), so whole groups of 4 can be passed at once.
     if (k > freq[c + 1]) {
       int l = c + 1;
-      const uint64_t same = 0x0001000100010001ull * static_cast<uint16_t>(k - 1);
-      for (uint64_t next;; l += 4) {
-        std::memcpy(&next, freq + l + 1, sizeof next);
-        if (next != same) break;
+      const int16_t run[4] = {static_cast<int16_t>(k - 1), static_cast<int16_t>(k - 1), static_cast<int16_t>(k - 1),
+                              static_cast<int16_t>(k - 1)};
+      const uint64_t same = LoadU64(reinterpret_cast<const uint8_t*>(run));
+      for (;; l += 4) {
+        const uint64_t differ = LoadU64(reinterpret_cast<const uint8_t*>(freq + l + 1)) ^ same;
+        if (differ != 0) {
+          l += static_cast<int>(FirstDifferentByte(differ) / 2);  // the last one still equal
+          break;
+        }
       }
-      while (k > freq[l + 1]) ++l;
       freq[c] = freq[l];
       freq[l] = static_cast<int16_t>(k);
       const int i = child[c];
