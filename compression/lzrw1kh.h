@@ -41,7 +41,8 @@ class TLZR {
 
  private:
   // Finds a match of 3..18 bytes for position x through one hash probe and enters x in the table.
-  bool FindMatch(const uint8_t* source, uint32_t x, uint32_t SourceSize, uint32_t& length, uint32_t& position);
+  static bool FindMatch(const uint8_t* source, uint32_t x, uint32_t SourceSize, int16_t* table, uint32_t& length,
+                        uint32_t& position);
 
   // For each 12-bit hash, the last block position probed with it, or -1.
   std::unique_ptr<int16_t[]> HashTable;

@@ -51,33 +51,27 @@ inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) 
   return length;
 }
 
-// One hash probe at x: a match of 3..18 bytes at most 4095 bytes back, and x enters the table.
-inline bool FindMatchIn(int16_t* table, const uint8_t* source, uint32_t x, uint32_t size, uint32_t& length,
-                        uint32_t& position) {
-  // With fewer than 3 bytes left no match is possible here or at any later position, so neither
-  // the probe nor the table entry can change the block; skipping them keeps reads inside the block.
-  if (size - x < kMinMatch) return false;
-  const uint32_t h = Hash(source + x);
-  const int32_t candidate = table[h];
-  table[h] = static_cast<int16_t>(x);
-  if (candidate < 0 || x - static_cast<uint32_t>(candidate) > kMaxOffset) return false;
-  position = static_cast<uint32_t>(candidate);
-  length = MatchLength(source + x, source + position, std::min(kMaxMatch, size - x));
-  return length >= kMinMatch;
-}
-
 }  // namespace
 
 TLZR::TLZR() : HashTable(new (std::nothrow) int16_t[kHashSize]) {
   if (!HashTable) throw ELzrw1KHCompressor(kNoHashMemory);
 }
 
-// Kept inline: it runs at every position that is not inside a run or a match. The table and the
-// source are passed as plain pointers so that byte stores into the destination (which may alias
-// anything) do not force them to be reloaded.
-inline bool TLZR::FindMatch(const uint8_t* source, uint32_t x, uint32_t SourceSize, uint32_t& length,
-                            uint32_t& position) {
-  return FindMatchIn(HashTable.get(), source, x, SourceSize, length, position);
+// Kept inline: it runs at every position that is not inside a run or a match. The table comes as
+// a plain pointer so that byte stores into the destination (which may alias anything) do not force
+// it to be reloaded.
+inline bool TLZR::FindMatch(const uint8_t* source, uint32_t x, uint32_t SourceSize, int16_t* table,
+                            uint32_t& length, uint32_t& position) {
+  // With fewer than 3 bytes left no match is possible here or at any later position, so neither
+  // the probe nor the table entry can change the block; skipping them keeps reads inside the block.
+  if (SourceSize - x < kMinMatch) return false;
+  const uint32_t h = Hash(source + x);
+  const int32_t candidate = table[h];
+  table[h] = static_cast<int16_t>(x);
+  if (candidate < 0 || x - static_cast<uint32_t>(candidate) > kMaxOffset) return false;
+  position = static_cast<uint32_t>(candidate);
+  length = MatchLength(source + x, source + position, std::min(kMaxMatch, SourceSize - x));
+  return length >= kMinMatch;
 }
 
 uint16_t TLZR::CompressBlock(const uint8_t* source, uint8_t* dest, uint16_t SourceSize) {
@@ -110,7 +104,7 @@ uint16_t TLZR::CompressBlock(const uint8_t* source, uint8_t* dest, uint16_t Sour
       y += 4;
       x += run;
       command = (command << 1) | 1;
-    } else if (FindMatchIn(table, source, x, size, length, position)) {
+    } else if (FindMatch(source, x, size, table, length, position)) {
       const uint32_t key = ((x - position) << 4) + (length - kMinMatch);
       dest[y] = static_cast<uint8_t>(key >> 8);
       dest[y + 1] = static_cast<uint8_t>(key);
