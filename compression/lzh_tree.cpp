@@ -6,8 +6,6 @@
 namespace vornix::lzh {
 namespace {
 
-
-
 constexpr int OffsetCodeLength(int u) { return u < 1 ? 3 : u < 4 ? 4 : u < 12 ? 5 : u < 24 ? 6 : u < 48 ? 7 : 8; }
 
 // Codes are given in increasing u: code(0) = 0 and code(u + 1) = code(u) + 2^(8 - length(u)).

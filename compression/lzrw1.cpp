@@ -87,7 +87,7 @@ void Tlzrw1::FlushAndWrite(const uint8_t* source, uint16_t count, uint16_t& writ
   BytesWritten += done;
   // The window is empty now, also after a flush: a second flush must not write its bytes again.
   WritePos = 1;
-  if (count == 0) return;  // a flush leaves the out-parameter alone
+  if (count == 0) return;     // a flush leaves the out-parameter alone
   if (count > kWindowSize) {  // more than the window holds goes out directly
     const int32_t direct = WriteOutput(source, count);
     CheckWrite(direct, count);

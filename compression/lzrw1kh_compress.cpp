@@ -60,8 +60,8 @@ TLZR::TLZR() : HashTable(new (std::nothrow) int16_t[kHashSize]) {
 // Kept inline: it runs at every position that is not inside a run or a match. The table comes as
 // a plain pointer so that byte stores into the destination (which may alias anything) do not force
 // it to be reloaded.
-inline bool TLZR::FindMatch(const uint8_t* source, uint32_t x, uint32_t SourceSize, int16_t* table,
-                            uint32_t& length, uint32_t& position) {
+inline bool TLZR::FindMatch(const uint8_t* source, uint32_t x, uint32_t SourceSize, int16_t* table, uint32_t& length,
+                            uint32_t& position) {
   // With fewer than 3 bytes left no match is possible here or at any later position, so neither
   // the probe nor the table entry can change the block; skipping them keeps reads inside the block.
   if (SourceSize - x < kMinMatch) return false;
@@ -79,10 +79,10 @@ uint16_t TLZR::CompressBlock(const uint8_t* source, uint8_t* dest, uint16_t Sour
   int16_t* const table = HashTable.get();
   std::memset(table, 0xFF, kHashSize * sizeof(int16_t));
   dest[0] = BlockCompressed;
-  uint32_t x = 0;  // source position
-  uint32_t y = 3;  // output position
-  uint32_t z = 1;  // position of the current control word
-  uint32_t bit = 0;  // items under the current control word
+  uint32_t x = 0;        // source position
+  uint32_t y = 3;        // output position
+  uint32_t z = 1;        // position of the current control word
+  uint32_t bit = 0;      // items under the current control word
   uint32_t command = 0;  // the control word's bits so far, first item highest
   while (x < size && y <= size) {
     if (bit == 16) {
