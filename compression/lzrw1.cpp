@@ -168,7 +168,7 @@ void Tlzrw1::DecompressLzrw() {
     BlockResult = TLZR::DecompressBlock(InBuffer.get(), OutBuffer.get(), static_cast<uint16_t>(BlockLength));
     // Output beyond the stated size can only come from a damaged stream; stop before writing it,
     // so that a small stream cannot make an unbounded output.
-    if (BlockResult > original_size - BytesWritten) throw ELzrw1Exception(kLzrwSizeMismatch);
+    if (BlockResult > int64_t{original_size} - BytesWritten) throw ELzrw1Exception(kLzrwSizeMismatch);
     const int32_t done = WriteOutput(OutBuffer.get(), BlockResult);
     CheckWrite(done, BlockResult);
     BytesWritten += done;
