@@ -22,7 +22,12 @@ namespace {
 // Loads may reach 7 bytes past the 60th; the window has 8 spare bytes beyond position 4154.
 // greater_mask becomes all ones when the key is the greater, 0 otherwise (or when all 60 are equal).
 inline int CompareKey(const uint8_t* key, const uint8_t* other, int start, uintptr_t& greater_mask) {
-  for (int i = start;; i += 8) {
+  // Not unrolled: nearly every compare ends at its first word, and unrolled copies take the
+  // registers that the tree walk around it needs.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC unroll 1
+#endif
+  for (int i = start; i < TLZH::LookAhead; i += 8) {
     uint64_t a = LoadBE64(key + i);
     uint64_t b = LoadBE64(other + i);
     const int counted = TLZH::LookAhead - i;
@@ -33,8 +38,8 @@ inline int CompareKey(const uint8_t* key, const uint8_t* other, int start, uintp
     }
     greater_mask = uintptr_t{0} - static_cast<uintptr_t>(a > b);
     if (a != b) return i + static_cast<int>(LeadingZeroBytes(a ^ b));
-    if (counted <= 8) return TLZH::LookAhead;
   }
+  return TLZH::LookAhead;
 }
 
 }  // namespace
