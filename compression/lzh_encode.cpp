@@ -80,7 +80,7 @@ void TLZH::InsertString(int r) {
     const int right_child = right[p];
     uintptr_t greater_mask;
     i = CompareKey(key, window + p, common_below < common_above ? common_below : common_above, greater_mask);
-    const int candidate = (i << 12) | (RingSize - ((r - p) & (RingSize - 1)));
+    const int candidate = (i << 12) | ((p - r) & (RingSize - 1));  // (p - r) mod 4096 = 4096 - distance
     best = (i > Threshold && candidate > best) ? candidate : best;
     if (i >= LookAhead) break;
     went_right = greater_mask != 0;
