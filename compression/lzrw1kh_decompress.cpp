@@ -81,8 +81,28 @@ uint16_t TLZR::DecompressBlock(const uint8_t* source, uint8_t* dest, uint16_t So
   uint32_t command = (uint32_t{source[1]} << 8) | source[2];
   while (d.x < size) {
     if (size - d.x >= kGroupBytes) {
-      for (int bit = 0; bit < 16; ++bit, command <<= 1) {
-        if (!d.Item<false>((command & 0x8000) != 0)) return static_cast<uint16_t>(d.y);
+      // Consecutive literals (0 bits) go in one 16-byte move where the block and the output have
+      // room for it: one decision per run of literals instead of one per item.
+      for (uint32_t left = 16; left > 0;) {
+        const uint32_t literals = LeadingZeros32(((command & 0xFFFF) << 16) | (1u << (31 - left)));
+        if (literals > 0) {
+          if (kLzrBlockSize - d.y < 16 || size - d.x < 16) {
+            for (uint32_t k = 0; k < literals; ++k) {
+              if (!d.Item<false>(false)) return static_cast<uint16_t>(d.y);
+            }
+          } else {
+            Copy8(dest + d.y, source + d.x);
+            Copy8(dest + d.y + 8, source + d.x + 8);
+            d.x += literals;
+            d.y += literals;
+          }
+          command <<= literals;
+          left -= literals;
+          if (left == 0) break;
+        }
+        if (!d.Item<false>(true)) return static_cast<uint16_t>(d.y);
+        command <<= 1;
+        --left;
       }
       command = (uint32_t{source[d.x]} << 8) | source[d.x + 1];
       d.x += 2;

@@ -78,4 +78,18 @@ inline uint32_t LeadingZeroBytes(uint64_t v) {
 #endif
 }
 
+// Number of leading zero bits (0..31) of a 32-bit word, which must not be 0.
+inline uint32_t LeadingZeros32(uint32_t v) {
+#if defined(__GNUC__) || defined(__clang__)
+  return static_cast<uint32_t>(__builtin_clz(v));
+#else
+  uint32_t n = 0;
+  while ((v & 0x80000000u) == 0) {
+    v <<= 1;
+    ++n;
+  }
+  return n;
+#endif
+}
+
 }  // namespace vornix

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "tests/compression/test_data.h"
 
 namespace vornix {
@@ -19,9 +21,13 @@ Bytes Compress(TLZR& coder, const Bytes& input) {
   return Bytes(dest.begin(), dest.begin() + length);
 }
 
+// Decodes from a heap block of exactly the block's size, so that the sanitizer build catches any
+// read past its end (a vector's spare capacity would hide it).
 Bytes Decompress(const Bytes& block) {
+  std::unique_ptr<uint8_t[]> exact(new uint8_t[std::max<size_t>(block.size(), 1)]);
+  std::copy(block.begin(), block.end(), exact.get());
   Bytes dest(kLzrBufferSize, 0);
-  uint16_t length = TLZR::DecompressBlock(block.data(), dest.data(), static_cast<uint16_t>(block.size()));
+  uint16_t length = TLZR::DecompressBlock(exact.get(), dest.data(), static_cast<uint16_t>(block.size()));
   return Bytes(dest.begin(), dest.begin() + length);
 }
 
@@ -136,6 +142,23 @@ TEST(LzrBlock, DamagedBlockStopsAtTheDamagedItem) {
     EXPECT_EQ(n, c.produced) << c.what;
     EXPECT_EQ(dest[kLzrBlockSize], 0xEE) << c.what;  // nothing written past the block
   }
+}
+
+TEST(LzrBlock, LiteralsNearTheBlockEndAreNotReadPastIt) {
+  // 13 run items and 3 literals, then 9 literals under the last control word: the 3 literals lie
+  // 14 bytes before the block's end, where a 16-byte move would read past it (the block sits in a
+  // buffer of its own size, so the sanitizer build sees any such read).
+  Bytes block = Hex("40 FF F8");
+  Bytes expected;
+  for (int i = 0; i < 13; ++i) {
+    for (uint8_t b : Hex("00 00 00")) block.push_back(b);
+    block.push_back(static_cast<uint8_t>('a' + i));
+    expected.insert(expected.end(), 16, static_cast<uint8_t>('a' + i));
+  }
+  for (uint8_t b : Hex("78 79 7A 00 00 31 32 33 34 35 36 37 38 39")) block.push_back(b);
+  for (uint8_t b : FromString("xyz123456789")) expected.push_back(b);
+  ASSERT_EQ(block.size(), 69u);
+  EXPECT_EQ(Decompress(block), expected);
 }
 
 TEST(LzrBlock, OverlappingCopiesRepeatThePattern) {
