@@ -17,7 +17,7 @@ namespace {
 
 class Zlib : public Codec {
  public:
-  Zlib(int level, int compress_reps) : Codec({"zlib-" + std::to_string(level), compress_reps, 3, 0}), level_(level) {}
+  Zlib(int level, int compress_reps) : Codec({"zlib-" + std::to_string(level), compress_reps, 5, 0}), level_(level) {}
 
   size_t PackedBound(size_t n) const override { return compressBound(static_cast<uLong>(n)); }
 
@@ -42,7 +42,7 @@ class Zlib : public Codec {
 
 class Lz4 : public Codec {
  public:
-  explicit Lz4(bool high) : Codec({high ? "lz4-HC" : "lz4", 3, 3, 0}), high_(high) {}
+  explicit Lz4(bool high) : Codec({high ? "lz4-HC" : "lz4", 5, 5, 0}), high_(high) {}
 
   size_t PackedBound(size_t n) const override { return static_cast<size_t>(LZ4_compressBound(static_cast<int>(n))); }
 
@@ -130,7 +130,7 @@ constexpr size_t kZstd19Slice = size_t{8} << 20;
 
 void AddPeerCodecs(CodecList& codecs) {
   codecs.push_back(std::make_unique<Zlib>(1, 3));
-  codecs.push_back(std::make_unique<Zlib>(6, 3));
+  codecs.push_back(std::make_unique<Zlib>(6, 5));
   codecs.push_back(std::make_unique<Zlib>(9, 2));
   codecs.push_back(std::make_unique<Lz4>(false));
   codecs.push_back(std::make_unique<Lz4>(true));

@@ -100,7 +100,7 @@ class MemoryWriter {
 
 class LzhRaw : public Codec {
  public:
-  LzhRaw() : Codec({kLzhRaw, 2, 3, 0}) {}
+  LzhRaw() : Codec({kLzhRaw, 2, 5, 0}) {}
 
   size_t PackedBound(size_t n) const override { return n + n / 4 + 4096; }
 

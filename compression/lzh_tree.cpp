@@ -86,7 +86,7 @@ void RebuildTree(int16_t* freq, int16_t* parent, int16_t* child) {
   for (int i = 0; i < kNodes; ++i) {
     const int k = child[i];
     parent[k] = static_cast<int16_t>(i);
-    if (k < kNodes) parent[k + 1] = static_cast<int16_t>(i);
+    parent[k < kNodes ? k + 1 : kParentSpare] = static_cast<int16_t>(i);
   }
 }
 

@@ -20,7 +20,10 @@ constexpr int kFreqLimit = 2048;
 // freq has 4 entries past the sentinel, all holding the sentinel's value, so that the update may
 // compare 4 frequencies at a time.
 constexpr int kFreqEntries = kNodes + 1 + 4;
-constexpr int kParentEntries = kNodes + kSymbols;
+// parent has one spare entry past the last leaf's: a node's second-child link is written there
+// when the node is a leaf (which has none), so that the choice needs no branch.
+constexpr int kParentSpare = kNodes + kSymbols;
+constexpr int kParentEntries = kParentSpare + 1;
 
 constexpr int16_t kSentinel = 4095;
 
@@ -55,11 +58,11 @@ inline void UpdateTree(int16_t* freq, int16_t* parent, int16_t* child, int symbo
       freq[l] = static_cast<int16_t>(k);
       const int i = child[c];
       parent[i] = static_cast<int16_t>(l);
-      if (i < kNodes) parent[i + 1] = static_cast<int16_t>(l);
+      parent[i < kNodes ? i + 1 : kParentSpare] = static_cast<int16_t>(l);
       const int j = child[l];
       child[l] = static_cast<int16_t>(i);
       parent[j] = static_cast<int16_t>(c);
-      if (j < kNodes) parent[j + 1] = static_cast<int16_t>(c);
+      parent[j < kNodes ? j + 1 : kParentSpare] = static_cast<int16_t>(c);
       child[c] = static_cast<int16_t>(j);
       c = l;
     }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace vornix::lzh {
@@ -14,8 +15,10 @@ struct Tree {
   std::vector<int16_t> parent = std::vector<int16_t>(kParentEntries);
   std::vector<int16_t> child = std::vector<int16_t>(kNodes);
   Tree() { InitTree(freq.data(), parent.data(), child.data()); }
+  // The spare parent entry past the last leaf's holds nothing of the tree.
   bool operator==(const Tree& other) const {
-    return freq == other.freq && parent == other.parent && child == other.child;
+    return freq == other.freq && child == other.child &&
+           std::equal(parent.begin(), parent.begin() + kParentSpare, other.parent.begin());
   }
 };
 
