@@ -143,6 +143,25 @@ TEST_P(Container, AdvicePercentIsTheThreshold) {
   EXPECT_FALSE(advice);
 }
 
+TEST_P(Container, AdviceSamplesStartAtWholeBlocks) {
+  // For 1000000 bytes the samples start at 327680 and 655360 (a third and two thirds, rounded down
+  // to whole blocks). Only those two blocks are zeros: with a 1% threshold (655 bytes for two
+  // whole samples) only samples taken exactly there pass.
+  Bytes input = test::RandomData(1000000);
+  std::fill(input.begin() + 327680, input.begin() + 327680 + 32768, 0);
+  std::fill(input.begin() + 655360, input.begin() + 655360 + 32768, 0);
+  Tlzrw1 container;
+  container.AdvicePercent = 1;
+  bool advice = false;
+  run.Run(container, input, [&](Tlzrw1& c) { return (advice = c.Advise()) ? 1 : 0; });
+  EXPECT_TRUE(advice);
+  // With noise in the second sample's block the two no longer code below the threshold.
+  const Bytes noise = test::RandomData(32768, 11);
+  std::copy(noise.begin(), noise.end(), input.begin() + 655360);
+  run.Run(container, input, [&](Tlzrw1& c) { return (advice = c.Advise()) ? 1 : 0; });
+  EXPECT_FALSE(advice);
+}
+
 TEST_P(Container, HeaderAloneDecodesToNothing) {
   EXPECT_TRUE(run.Decompress(Hex("21 48 5A 4C 00 00 00 00")).empty());
   EXPECT_EQ(run.returned, 0);
