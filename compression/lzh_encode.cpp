@@ -4,7 +4,6 @@
 // the ring positions of the last 4096 - 60 bytes, ordered by their next 60 bytes taken as unsigned
 // values. Parent[p] is NilNode for a position not in a tree; writes through NilNode links land in
 // the scratch entry Parent[4096].
-#include <cstdint>
 #include <cstring>
 
 #include "compression/lzh.h"
@@ -20,8 +19,7 @@ namespace {
 // big-endian numbers, so the order of two words is the order of their first differing bytes and
 // the direction needs no second look at the bytes: it is on the critical path of the tree walk.
 // Loads may reach 7 bytes past the 60th; the window has 8 spare bytes beyond position 4154.
-// greater_mask becomes all ones when the key is the greater, 0 otherwise (or when all 60 are equal).
-inline int CompareKey(const uint8_t* key, const uint8_t* other, int start, uintptr_t& greater_mask) {
+inline int CompareKey(const uint8_t* key, const uint8_t* other, int start, bool& key_greater) {
   // Not unrolled: nearly every compare ends at its first word, and unrolled copies take the
   // registers that the tree walk around it needs.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -36,7 +34,7 @@ inline int CompareKey(const uint8_t* key, const uint8_t* other, int start, uintp
       a &= mask;
       b &= mask;
     }
-    greater_mask = uintptr_t{0} - static_cast<uintptr_t>(a > b);
+    key_greater = a > b;
     if (a != b) return i + static_cast<int>(LeadingZeroBytes(a ^ b));
   }
   return TLZH::LookAhead;
@@ -73,17 +71,14 @@ void TLZH::InsertString(int r) {
   int next = right[p];
   bool went_right = true;  // whether next is p's right child
   int i = 0;
-  for (;;) {
-    if (next == NilNode) break;
+  while (next != NilNode) {
     p = next;
     const int left_child = left[p];
     const int right_child = right[p];
-    uintptr_t greater_mask;
-    i = CompareKey(key, window + p, common_below < common_above ? common_below : common_above, greater_mask);
+    i = CompareKey(key, window + p, common_below < common_above ? common_below : common_above, went_right);
     const int candidate = (i << 12) | ((p - r) & (RingSize - 1));  // (p - r) mod 4096 = 4096 - distance
     best = (i > Threshold && candidate > best) ? candidate : best;
     if (i >= LookAhead) break;
-    went_right = greater_mask != 0;
     next = went_right ? right_child : left_child;
     common_below = went_right ? i : common_below;
     common_above = went_right ? common_above : i;
