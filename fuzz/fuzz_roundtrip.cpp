@@ -1,6 +1,7 @@
 // Fuzzes compression: every input goes through the container with LZH and with LZRW1/KH and must
 // come back byte for byte, with the header's size field right; the first block's worth also goes
-// through TLZR directly, whose block must be at most one byte longer than its source.
+// through TLZR directly, whose block must be at most one byte longer than its source. Both encoders
+// must also write exactly what the plain step-by-step encoders of the tests write.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -11,10 +12,18 @@
 #include "compression/lzrw1kh.h"
 #include "compression/unaligned.h"
 #include "runtime/stream.h"
+#include "tests/compression/reference_lzh.h"
+#include "tests/compression/reference_lzrw.h"
 
 namespace {
 
 using namespace vornix;
+
+// The LZH stream must be the one the plain step-by-step encoder writes, bit for bit.
+void SameAsReferenceLzh(const std::vector<uint8_t>& original, const std::vector<uint8_t>& packed) {
+  static test::ReferenceLzhEncoder reference;
+  if (std::vector<uint8_t>(packed.begin() + 8, packed.end()) != reference.Encode(original)) std::abort();
+}
 
 void ContainerRoundTrip(const std::vector<uint8_t>& original, uint8_t method) {
   TMemoryStream source(original);
@@ -38,6 +47,7 @@ void ContainerRoundTrip(const std::vector<uint8_t>& original, uint8_t method) {
   decompressor.UseStreams = true;
   decompressor.InputStream = &coded;
   decompressor.OutputStream = &unpacked;
+  if (method == 0) SameAsReferenceLzh(original, code);
   const int32_t unpacked_size = decompressor.Decompress();
   if (static_cast<size_t>(unpacked_size) != original.size()) std::abort();
   if (unpacked.Data() != original) std::abort();
@@ -57,6 +67,11 @@ void BlockRoundTrip(const uint8_t* data, size_t size) {
   const uint16_t decoded = TLZR::DecompressBlock(exact.get(), output.get(), length);
   if (decoded != n) std::abort();
   if (n > 0 && std::memcmp(output.get(), source.get(), n) != 0) std::abort();
+  // The same block as the plain step-by-step compressor writes.
+  if (std::vector<uint8_t>(block.get(), block.get() + length) !=
+      test::ReferenceLzrwBlock(std::vector<uint8_t>(data, data + n))) {
+    std::abort();
+  }
 }
 
 }  // namespace
