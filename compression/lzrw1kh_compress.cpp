@@ -123,7 +123,7 @@ uint16_t TLZR::CompressBlock(const uint8_t* source, uint8_t* dest, uint16_t Sour
   dest[z] = static_cast<uint8_t>(command >> 8);
   dest[z + 1] = static_cast<uint8_t>(command);
   if (y > size) {
-    std::memcpy(dest + 1, source, size);
+    if (size > 0) std::memcpy(dest + 1, source, size);  // an empty source may be a null pointer
     dest[0] = BlockStored;
     y = size + 1;
   }
