@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets the machine up and runs every test: the unit tests and the command-line tests (g++ build),
-# the same tests built with clang under AddressSanitizer and UndefinedBehaviorSanitizer, and each
-# fuzz target for a bounded time. Any failure or sanitizer finding fails the run.
+# a short benchmark run whose round trips must all match, the same tests built with clang under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a bounded time. Any
+# failure or sanitizer finding fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 fuzz_seconds=${VORNIX_FUZZ_SECONDS:-30}
@@ -9,9 +10,13 @@ fuzz_seconds=${VORNIX_FUZZ_SECONDS:-30}
 bash scripts/setup.sh
 
 echo "== unit tests (g++, Release)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORNIX_BUILD_BENCH=ON > /dev/null
 cmake --build build
 (cd build && ctest --output-on-failure)
+
+echo "== benchmark smoke run: every codec's round trip on a small mixed input"
+cat build/tools/vornix $(git ls-files '*.cpp' '*.h' '*.md') > build/bench-smoke.bin
+build/bench/vornix_bench build/bench-smoke.bin > build/bench-smoke.txt 2>&1 || { cat build/bench-smoke.txt; exit 1; }
 
 echo "== unit tests (clang, AddressSanitizer + UndefinedBehaviorSanitizer)"
 CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNIX_SANITIZE=ON > /dev/null
