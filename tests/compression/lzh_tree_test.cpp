@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 namespace vornix::lzh {
@@ -61,6 +62,23 @@ TEST(LzhTree, FreshTreeHas198CodesOf8BitsAnd116Of9) {
   }
   EXPECT_EQ(lengths[8], 198);
   EXPECT_EQ(lengths[9], 116);
+}
+
+// The code of a symbol, read from its leaf up to the root: an odd position is a second child (1).
+std::string CodeOf(const Tree& t, int symbol) {
+  std::string code;
+  for (int k = t.parent[kNodes + symbol]; k != kRoot; k = t.parent[k]) code.insert(code.begin(), k & 1 ? '1' : '0');
+  return code;
+}
+
+TEST(LzhTree, FreshTreeCodesOfSomeSymbols) {
+  Tree t;
+  EXPECT_EQ(CodeOf(t, 0x00), "110001100");
+  EXPECT_EQ(CodeOf(t, 0x20), "110101100");
+  EXPECT_EQ(CodeOf(t, 0x41), "111001101");
+  EXPECT_EQ(CodeOf(t, 0xFF), "10001011");
+  EXPECT_EQ(CodeOf(t, 256), "10001100");
+  EXPECT_EQ(CodeOf(t, 313), "11000101");
 }
 
 TEST(LzhTree, LinearRebuildEqualsInsertionRebuild) {
