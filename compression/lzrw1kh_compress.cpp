@@ -66,10 +66,12 @@ inline bool TLZR::FindMatch(const uint8_t* source, uint32_t x, uint32_t SourceSi
   // the probe nor the table entry can change the block; skipping them keeps reads inside the block.
   if (SourceSize - x < kMinMatch) return false;
   const uint32_t h = Hash(source + x);
-  const int32_t candidate = table[h];
+  // An empty entry (-1) reads as 65535 here, and x - 65535 wraps far above any usable offset, so
+  // one test rejects both empty and distant candidates.
+  const uint32_t candidate = static_cast<uint16_t>(table[h]);
   table[h] = static_cast<int16_t>(x);
-  if (candidate < 0 || x - static_cast<uint32_t>(candidate) > kMaxOffset) return false;
-  position = static_cast<uint32_t>(candidate);
+  if (x - candidate > kMaxOffset) return false;
+  position = candidate;
   length = MatchLength(source + x, source + position, std::min(kMaxMatch, SourceSize - x));
   return length >= kMinMatch;
 }
