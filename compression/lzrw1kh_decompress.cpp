@@ -1,7 +1,7 @@
 // LZRW1/KH block decompression, safe on damaged blocks.
 //
 // State: x is the next unread source byte, y the next output byte; command holds the current
-// control word with the next item's bit in bit 15, and bits counts the items it still describes.
+// control word with the next item's bit in bit 15, and left counts the items it still describes.
 // Every item is checked before it writes: its bytes must lie inside the block (size - x), its
 // output inside the 32768-byte block (kLzrBlockSize - y), and a copy's offset inside the output.
 // When a group of 16 items surely lies inside the block (16 items of at most 4 bytes plus the next
