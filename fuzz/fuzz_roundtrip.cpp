@@ -25,31 +25,30 @@ void SameAsReferenceLzh(const std::vector<uint8_t>& original, const std::vector<
   if (std::vector<uint8_t>(packed.begin() + 8, packed.end()) != reference.Encode(original)) std::abort();
 }
 
+// One container codes and then decodes: an instance runs any number of operations in turn.
 void ContainerRoundTrip(const std::vector<uint8_t>& original, uint8_t method) {
   TMemoryStream source(original);
   TMemoryStream packed;
-  Tlzrw1 compressor;
-  compressor.UseStreams = true;
-  compressor.InputStream = &source;
-  compressor.OutputStream = &packed;
-  compressor.CompressionMethod = method;
+  Tlzrw1 container;
+  container.UseStreams = true;
+  container.InputStream = &source;
+  container.OutputStream = &packed;
+  container.CompressionMethod = method;
   TLZHProgress progress;
-  const int32_t packed_size = compressor.Compress(progress);
+  const int32_t packed_size = container.Compress(progress);
   const std::vector<uint8_t>& code = packed.Data();
   if (packed_size < 8 || static_cast<size_t>(packed_size) != code.size()) std::abort();
   if (LoadLE32(code.data()) != (method == 1 ? LzrwHeaderId : LzhHeaderId)) std::abort();
   if (LoadLE32(code.data() + 4) != original.size()) std::abort();
   if (method == 0 && static_cast<size_t>(progress.BytesDone) != original.size()) std::abort();
+  // Up to 16 KB: enough for several tree rebuilds, and the plain encoder stays quick there.
+  if (method == 0 && original.size() <= 16384) SameAsReferenceLzh(original, code);
 
   TMemoryStream coded(code);
   TMemoryStream unpacked;
-  Tlzrw1 decompressor;
-  decompressor.UseStreams = true;
-  decompressor.InputStream = &coded;
-  decompressor.OutputStream = &unpacked;
-  // Up to 16 KB: enough for several tree rebuilds, and the plain encoder stays quick there.
-  if (method == 0 && original.size() <= 16384) SameAsReferenceLzh(original, code);
-  const int32_t unpacked_size = decompressor.Decompress();
+  container.InputStream = &coded;
+  container.OutputStream = &unpacked;
+  const int32_t unpacked_size = container.Decompress();
   if (static_cast<size_t>(unpacked_size) != original.size()) std::abort();
   if (unpacked.Data() != original) std::abort();
 }
