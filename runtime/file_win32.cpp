@@ -1,0 +1,72 @@
+// The file layer on Win32 file handles. A handle is the Win32 HANDLE value itself: kernel handles
+// are small positive multiples of 4, and INVALID_HANDLE_VALUE reads as -1.
+//
+// Files are opened as the system opens them: a file read is shared with other readers only, a
+// file created is not shared at all, so an output can never be the open input.
+#include <windows.h>
+
+#include <cstdint>
+
+#include "runtime/file.h"
+
+namespace vornix {
+namespace {
+
+FileHandle FromWin32(HANDLE handle) {
+  if (handle == INVALID_HANDLE_VALUE) return kInvalidFile;
+  auto value = reinterpret_cast<intptr_t>(handle);
+  return value > 0 && value <= INT32_MAX ? static_cast<FileHandle>(value) : kInvalidFile;
+}
+
+HANDLE ToWin32(FileHandle handle) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle)); }
+
+FileHandle Open(const std::string& name, DWORD access, DWORD share, DWORD disposition) {
+  HANDLE handle = CreateFileA(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  FileHandle result = FromWin32(handle);
+  if (result <= 0 && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  return result;
+}
+
+}  // namespace
+
+FileHandle FileOpenRead(const std::string& name) {
+  return Open(name, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+}
+
+FileHandle FileCreate(const std::string& name) {
+  return Open(name, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
+}
+
+int32_t FileRead(FileHandle handle, void* buffer, int32_t count) {
+  if (handle <= 0 || count < 0) return -1;
+  DWORD done = 0;
+  if (!ReadFile(ToWin32(handle), buffer, static_cast<DWORD>(count), &done, nullptr)) return -1;
+  return static_cast<int32_t>(done);
+}
+
+int32_t FileWrite(FileHandle handle, const void* buffer, int32_t count) {
+  if (handle <= 0 || count < 0) return -1;
+  DWORD done = 0;
+  if (!WriteFile(ToWin32(handle), buffer, static_cast<DWORD>(count), &done, nullptr)) {
+    return done > 0 ? static_cast<int32_t>(done) : -1;
+  }
+  return static_cast<int32_t>(done);
+}
+
+int64_t FileSeek(FileHandle handle, int64_t offset, SeekOrigin origin) {
+  if (handle <= 0) return -1;
+  DWORD method = origin == SeekOrigin::Beginning ? FILE_BEGIN : origin == SeekOrigin::Current ? FILE_CURRENT : FILE_END;
+  LARGE_INTEGER distance;
+  distance.QuadPart = offset;
+  LARGE_INTEGER position;
+  if (!SetFilePointerEx(ToWin32(handle), distance, &position, method)) return -1;
+  return position.QuadPart;
+}
+
+void FileClose(FileHandle handle) {
+  if (handle > 0) CloseHandle(ToWin32(handle));
+}
+
+bool FileDelete(const std::string& name) { return DeleteFileA(name.c_str()) != 0; }
+
+}  // namespace vornix
