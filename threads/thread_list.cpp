@@ -1,0 +1,28 @@
+// TQnThreadList: a TQnList behind a critical section.
+#include "threads/qnthreads.h"
+
+namespace vornix {
+
+TQnThreadList::TQnThreadList() { InitializeCriticalSection(&guard_); }
+
+TQnThreadList::~TQnThreadList() { DeleteCriticalSection(&guard_); }
+
+TQnList& TQnThreadList::Lock() {
+  EnterCriticalSection(&guard_);
+  return list_;
+}
+
+void TQnThreadList::Unlock() { LeaveCriticalSection(&guard_); }
+
+void TQnThreadList::Add(void* item) {
+  TQnList& list = Lock();
+  try {
+    list.Add(item);
+  } catch (...) {
+    Unlock();
+    throw;
+  }
+  Unlock();
+}
+
+}  // namespace vornix
