@@ -1,0 +1,31 @@
+// The process library's entry points, looked up by LoadProcessApi and read by ListProcesses. An
+// entry that was not found stays null. Private to the process unit.
+#pragma once
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+namespace vornix {
+
+using EnumProcessesProc = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
+using EnumProcessModulesProc = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
+using GetModuleFileNameExProc = DWORD(WINAPI*)(HANDLE, HMODULE, LPSTR, DWORD);
+using QueryFullProcessImageNameProc = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, DWORD*);
+using CreateToolhelp32SnapshotProc = HANDLE(WINAPI*)(DWORD, DWORD);
+using Process32Proc = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32*);
+
+struct ProcessApi {
+  // NT: PSAPI.DLL, and kernel32's QueryFullProcessImageNameA where it exists.
+  EnumProcessesProc EnumProcesses = nullptr;
+  EnumProcessModulesProc EnumProcessModules = nullptr;
+  GetModuleFileNameExProc GetModuleFileNameEx = nullptr;
+  QueryFullProcessImageNameProc QueryFullProcessImageName = nullptr;
+  // Other platforms: kernel32.dll's ToolHelp functions.
+  CreateToolhelp32SnapshotProc CreateToolhelp32Snapshot = nullptr;
+  Process32Proc Process32First = nullptr;
+  Process32Proc Process32Next = nullptr;
+};
+
+extern ProcessApi ProcessEntries;
+
+}  // namespace vornix

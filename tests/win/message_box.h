@@ -1,0 +1,23 @@
+// Finds the message boxes a program shows, reads them and answers them, as a user would. A box is
+// a top-level window of the dialog class "#32770"; its text is the static control 0xFFFF.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace vornix {
+
+struct MessageBoxSeen {
+  HWND window = nullptr;
+  std::string caption;
+  std::string text;
+  LONG ex_style = 0;
+};
+
+// Waits up to limit_ms for a visible message box of this process and reads it.
+MessageBoxSeen WaitForMessageBox(DWORD limit_ms);
+// Presses the button id (IDOK by default) of the box.
+void AnswerMessageBox(HWND box, WPARAM id = IDOK);
+
+}  // namespace vornix
