@@ -1,10 +1,11 @@
-// What the sleep queue costs while the program waits: after the real unit start-up, one thread
+// What the sleep queue costs while the program waits: after the program's unit start-up, one thread
 // sleeps 10 s in 400 ms steps, as the stub's worker does while an installer runs. Prints the
 // process's and the queue thread's processor time, and how late the sleeps ended.
 #include <windows.h>
 
 #include <cstdio>
 
+#include "app/units.h"
 #include "threads/qnthreads.h"
 
 namespace {
@@ -43,7 +44,7 @@ class Sleeper : public vornix::TQnThread {
 }  // namespace
 
 int main() {
-  vornix::InitializeQnThreads();
+  vornix::UnitLifetime units;
   double process_before = CpuMs(ProcessTimes, GetCurrentProcess());
   double queue_before = CpuMs(ThreadTimes, vornix::SleepQueue->ThreadHandle);
   DWORD start = GetTickCount();
@@ -60,6 +61,5 @@ int main() {
   std::printf("processor time: process %.1f ms, queue thread %.1f ms\n", process_cpu, queue_cpu);
   std::printf("sleeps ended late by %.1f ms on average, %lu ms at most\n",
               static_cast<double>(sleeper.late_total) / kSteps, static_cast<unsigned long>(sleeper.late_max));
-  vornix::FinalizeQnThreads();
   return 0;
 }
