@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs, from Debian's packages, everything the build, the tests, the fuzzers and the benchmark
-# need, including the packages the benchmark corpus is made from. Does nothing when all are there.
+# Installs, from Debian's packages, everything the native and the Windows builds, the tests (under
+# Wine and Xvfb), the fuzzers and the benchmark need, including the packages the benchmark corpus is
+# made from. Does nothing when all are there.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest  # build, tests, fuzzers
   zlib1g-dev liblz4-dev libzstd-dev valgrind                               # benchmark and its peers
-  # the benchmark corpus: Windows programs and libraries, headers, manuals, icons and fonts
-  wine wine32:i386 wine64 libwine:i386 libwine:amd64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64          # the Windows build, run under Wine
+  xvfb xauth x11-apps imagemagick                                          # windows, message boxes, screenshots
+  # the benchmark corpus: Windows programs and libraries (Wine's, above), headers, manuals, icons, fonts
+  libwine:i386 libwine:amd64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   mingw-w64-common gcc-mingw-w64-base manpages manpages-dev adwaita-icon-theme fonts-dejavu-core
 )
 

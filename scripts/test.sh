@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets the machine up and runs every test: the unit tests and the command-line tests (g++ build),
-# a short benchmark run whose round trips must all match, the same tests built with clang under
+# the Windows build's tests under Wine, a short benchmark run whose round trips must all match, the same tests built with clang under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a bounded time. Any
 # failure or sanitizer finding fails the run.
 set -euo pipefail
@@ -13,6 +13,9 @@ echo "== unit tests (g++, Release)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORNIX_BUILD_BENCH=ON > /dev/null
 cmake --build build
 (cd build && ctest --output-on-failure)
+
+echo "== Windows units and library (MinGW i686, under Wine and Xvfb)"
+bash scripts/test-windows.sh
 
 echo "== benchmark smoke run: every codec's round trip on a small mixed input"
 cat build/tools/vornix $(git ls-files '*.cpp' '*.h' '*.md') > build/bench-smoke.bin
