@@ -17,7 +17,9 @@ double CpuMs(BOOL (*query)(HANDLE, FILETIME*, FILETIME*, FILETIME*, FILETIME*), 
   return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
 }
 
-BOOL ProcessTimes(HANDLE h, FILETIME* a, FILETIME* b, FILETIME* c, FILETIME* d) { return GetProcessTimes(h, a, b, c, d); }
+BOOL ProcessTimes(HANDLE h, FILETIME* a, FILETIME* b, FILETIME* c, FILETIME* d) {
+  return GetProcessTimes(h, a, b, c, d);
+}
 BOOL ThreadTimes(HANDLE h, FILETIME* a, FILETIME* b, FILETIME* c, FILETIME* d) { return GetThreadTimes(h, a, b, c, d); }
 
 constexpr int kSteps = 25;

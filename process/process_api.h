@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, whose types it uses.
 #include <tlhelp32.h>
 
 namespace vornix {

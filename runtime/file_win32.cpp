@@ -29,13 +29,9 @@ FileHandle Open(const std::string& name, DWORD access, DWORD share, DWORD dispos
 
 }  // namespace
 
-FileHandle FileOpenRead(const std::string& name) {
-  return Open(name, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-}
+FileHandle FileOpenRead(const std::string& name) { return Open(name, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING); }
 
-FileHandle FileCreate(const std::string& name) {
-  return Open(name, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
-}
+FileHandle FileCreate(const std::string& name) { return Open(name, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS); }
 
 int32_t FileRead(FileHandle handle, void* buffer, int32_t count) {
   if (handle <= 0 || count < 0) return -1;

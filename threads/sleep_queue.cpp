@@ -23,8 +23,7 @@ SleepEntry* EntryAt(const TQnList& list, int32_t index) { return static_cast<Sle
 
 }  // namespace
 
-TSleepQ::TSleepQ(bool /*CreateSuspended*/)
-    : TQnThread(true), wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
+TSleepQ::TSleepQ(bool /*CreateSuspended*/) : TQnThread(true), wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
   FreeOnFinish = true;
   ResumeThread(ThreadHandle);  // the lists and the event exist: the first pass may begin
 }

@@ -6,7 +6,7 @@
 namespace vornix {
 
 const int ThreadPriorityTable[7] = {
-    THREAD_PRIORITY_IDLE,    THREAD_PRIORITY_LOWEST,  THREAD_PRIORITY_BELOW_NORMAL,  THREAD_PRIORITY_NORMAL,
+    THREAD_PRIORITY_IDLE,         THREAD_PRIORITY_LOWEST,  THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_NORMAL,
     THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_TIME_CRITICAL};
 
 DWORD MainThreadIdent = 0;
@@ -14,8 +14,8 @@ DWORD MainThreadIdent = 0;
 TThread::TThread(bool CreateSuspended) {
   AttachThreadWindow();
   // The outcome is not checked: a failed creation leaves ThreadHandle 0, which is never closed.
-  ThreadHandle = CreateThread(nullptr, 0, &TThread::ThreadStart, this, CreateSuspended ? CREATE_SUSPENDED : 0,
-                              &ThreadIdent);
+  ThreadHandle =
+      CreateThread(nullptr, 0, &TThread::ThreadStart, this, CreateSuspended ? CREATE_SUSPENDED : 0, &ThreadIdent);
 }
 
 TThread::~TThread() {

@@ -14,8 +14,8 @@ namespace {
 
 const char kThreadWindowClassName[] = "TThreadWindow";
 
-WNDCLASSA ThreadWindowClass = {0, ThreadWindowProc, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr,
-                               kThreadWindowClassName};
+WNDCLASSA ThreadWindowClass = {0,       ThreadWindowProc, 0,       0,       nullptr,
+                               nullptr, nullptr,          nullptr, nullptr, kThreadWindowClassName};
 
 HWND CreateThreadWindow() {
   ThreadWindowClass.hInstance = GetModuleHandleA(nullptr);

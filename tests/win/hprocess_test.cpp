@@ -87,8 +87,8 @@ class ProcessListing : public ::testing::Test {
       startup.cb = sizeof startup;
       PROCESS_INFORMATION started = {};
       std::string command = "\"" + path + "\"";
-      EXPECT_TRUE(CreateProcessA(path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                 &started));
+      EXPECT_TRUE(
+          CreateProcessA(path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
       started_.push_back(started);
       EXPECT_EQ(WaitForSingleObject(ready_, 10000), WAIT_OBJECT_0) << name << " did not start";
     }

@@ -250,7 +250,8 @@ TEST(QnThreadList, ConcurrentAddsAllArrive) {
   std::vector<TestThread*> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.push_back(new TestThread([&list, t](TestThread&) {
-      for (int i = 0; i < kPerThread; ++i) list.Add(reinterpret_cast<void*>(static_cast<intptr_t>(t * kPerThread + i + 1)));
+      for (int i = 0; i < kPerThread; ++i)
+        list.Add(reinterpret_cast<void*>(static_cast<intptr_t>(t * kPerThread + i + 1)));
     }));
   }
   for (TestThread* thread : threads) thread->Start();
