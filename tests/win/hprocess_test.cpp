@@ -1,6 +1,6 @@
 // Process listing under Wine, with real processes: helper programs started from a folder with a
 // long name are listed under their upper-case short path (NT) or by the name ToolHelp reports
-// (the same program built as hprocess_toolhelp_tests.exe, which Wine tells it runs on Windows 98);
+// (the same program built as hprocess_win98_tests.exe, which Wine tells it runs on Windows 98);
 // the process library comes from the system directory; the warning box as a user sees it.
 #include "process/hprocess.h"
 
@@ -11,6 +11,7 @@
 
 #include "runtime/platform_win32.h"
 #include "tests/win/message_box.h"
+#include "tests/win/test_program.h"
 
 namespace vornix {
 namespace {
@@ -139,12 +140,7 @@ TEST_F(ProcessListing, A64BitProcessIsListedToo) {
   EXPECT_EQ(CountOf(list, expected), 1) << "looking for [" << expected << "] in\n" << Joined(list);
 }
 
-TEST(ProcessApi, ThePlatformIsTheOneThisProgramWasMeantFor) {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  bool toolhelp_program = std::string(path).find("toolhelp") != std::string::npos;
-  EXPECT_EQ(PlatformIsNT(), !toolhelp_program) << path;
-}
+TEST(ProcessApi, ThePlatformIsTheOneThisProgramWasMeantFor) { EXPECT_EQ(PlatformIsNT(), !NamedForWin98()); }
 
 TEST(ProcessApi, TheLibraryComesFromTheSystemDirectory) {
   ASSERT_NE(ProcessApiLibrary, nullptr);
