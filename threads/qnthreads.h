@@ -112,6 +112,21 @@ class TQnThreadList {
   CRITICAL_SECTION guard_;
 };
 
+// Holds a TQnThreadList's lock for a scope, so that every Lock meets its Unlock, also when the work
+// in between raises.
+class TQnListLock {
+ public:
+  explicit TQnListLock(TQnThreadList& list) : list_(list), items_(list.Lock()) {}
+  ~TQnListLock() { list_.Unlock(); }
+  TQnListLock(const TQnListLock&) = delete;
+  TQnListLock& operator=(const TQnListLock&) = delete;
+  TQnList& Items() { return items_; }
+
+ private:
+  TQnThreadList& list_;
+  TQnList& items_;
+};
+
 // One pending sleep, allocated by the sleeper and freed by the queue thread. Each flag has one
 // writer: Resumed the queue thread (before it resumes the sleeper), Released the sleeper (once it
 // runs again; from then on the entry is the queue thread's alone).

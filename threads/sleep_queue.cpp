@@ -6,8 +6,6 @@
 // but not yet released: its sleeper may have seen Resumed still false and not yet suspended itself,
 // in which case the resume went nowhere and has to be repeated, so such an entry is looked at again
 // every millisecond until its sleeper has taken it.
-#include <new>
-
 #include "threads/qnthreads.h"
 
 namespace vornix {
@@ -89,15 +87,10 @@ void TSleepQ::ScanActiveEntries() {
 }
 
 void TSleepQ::MergeIncomingEntries() {
-  TQnList& incoming = IncomingEntries.Lock();
-  try {
-    for (int32_t i = 0; i < incoming.Count; ++i) ActiveEntries.Add(incoming.Items[i]);
-    incoming.Clear();
-  } catch (...) {
-    IncomingEntries.Unlock();
-    throw;
-  }
-  IncomingEntries.Unlock();
+  TQnListLock lock(IncomingEntries);
+  TQnList& incoming = lock.Items();
+  for (int32_t i = 0; i < incoming.Count; ++i) ActiveEntries.Add(incoming.Items[i]);
+  incoming.Clear();
 }
 
 // 0 when an entry is due and not yet resumed, a short retry while a resumed entry is not yet

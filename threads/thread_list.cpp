@@ -15,14 +15,8 @@ TQnList& TQnThreadList::Lock() {
 void TQnThreadList::Unlock() { LeaveCriticalSection(&guard_); }
 
 void TQnThreadList::Add(void* item) {
-  TQnList& list = Lock();
-  try {
-    list.Add(item);
-  } catch (...) {
-    Unlock();
-    throw;
-  }
-  Unlock();
+  TQnListLock lock(*this);
+  lock.Items().Add(item);
 }
 
 }  // namespace vornix

@@ -259,11 +259,11 @@ TEST(QnThreadList, ConcurrentAddsAllArrive) {
     thread->WaitForExit();
     delete thread;
   }
-  TQnList& items = list.Lock();
+  TQnListLock lock(list);
+  TQnList& items = lock.Items();
   EXPECT_EQ(items.Count, kThreads * kPerThread);
   std::vector<bool> seen(kThreads * kPerThread + 1, false);
   for (int32_t i = 0; i < items.Count; ++i) seen[reinterpret_cast<intptr_t>(items.Items[i])] = true;
-  list.Unlock();
   for (int i = 1; i <= kThreads * kPerThread; ++i) ASSERT_TRUE(seen[i]) << i;
 }
 
