@@ -46,6 +46,18 @@ class Sleepers {
   std::vector<TestThread*> threads_;
 };
 
+// Suspends thread once more, as soon as it has suspended itself (in SleepThread): a suspension
+// that comes first is taken back and tried again.
+bool SuspendOnceSuspended(HANDLE thread) {
+  for (int tries = 0; tries < 10000; ++tries) {
+    DWORD previous = SuspendThread(thread);
+    if (previous != static_cast<DWORD>(-1) && previous >= 1) return true;
+    ResumeThread(thread);
+    Sleep(1);
+  }
+  return false;
+}
+
 DWORD ThreadCpuMs(HANDLE thread) {
   FILETIME created, exited, kernel, user;
   if (!GetThreadTimes(thread, &created, &exited, &kernel, &user)) return 0;
@@ -75,7 +87,7 @@ TEST(SleepQueue, SleepsNeverEndEarlyByTheTickCount) {
     });
     ASSERT_TRUE(sleepers.StartAndWait(10000)) << "a sleep of " << duration << " ms never ended";
     EXPECT_GE(elapsed, duration);
-    EXPECT_LT(elapsed, duration + 2000);
+    EXPECT_LT(elapsed, duration + 5000);
   }
 }
 
@@ -132,19 +144,15 @@ TEST(SleepQueue, NoWakeUpIsLostWhenTheResumeComesBeforeTheSuspend) {
 // whose suspend count is one higher than the queue knows (its own suspension came after the first
 // resume, or someone else suspended it too) still wakes.
 TEST(SleepQueue, ADueSleeperIsResumedAgainUntilItRuns) {
-  std::atomic<bool> posted{false};
   DWORD elapsed = 0;
   Sleepers sleepers;
   TestThread* sleeper = sleepers.Add([&](TestThread& self) {
-    posted = true;
     DWORD start = GetTickCount();
     SleepQueue->SleepThread(self.ThreadHandle, 150);
     elapsed = GetTickCount() - start;
   });
   sleepers.Start();
-  while (!posted) Sleep(1);
-  Sleep(50);
-  SuspendThread(sleeper->ThreadHandle);
+  ASSERT_TRUE(SuspendOnceSuspended(sleeper->ThreadHandle));
   ASSERT_TRUE(sleepers.WaitAll(5000));
   EXPECT_GE(elapsed, 150u);
 }
@@ -164,16 +172,12 @@ TEST(SleepQueue, QueueThreadDoesNotSpinWhileAThreadSleeps) {
 TEST(SleepQueue, AStoppedQueueEndsAtOnceAndResumesNobody) {
   auto* queue = new TSleepQ(false);
   HANDLE queue_thread = DuplicateThreadHandle(*queue);
-  std::atomic<bool> posted{false};
   // Left suspended for good once the queue is gone: the object is not destroyed, which would wait.
-  auto* sleeper = new TestThread([&](TestThread& self) {
-    posted = true;
-    queue->SleepThread(self.ThreadHandle, 300);
-  });
+  auto* sleeper = new TestThread([&](TestThread& self) { queue->SleepThread(self.ThreadHandle, 300); });
   sleeper->Start();
-  while (!posted) Sleep(1);
-  Sleep(50);
-  queue->RequestStop();  // the queue frees itself: queue is not touched after this
+  ASSERT_TRUE(SuspendOnceSuspended(sleeper->ThreadHandle));  // its entry is posted
+  ResumeThread(sleeper->ThreadHandle);                       // back to its own suspension only
+  queue->RequestStop();                                      // the queue frees itself: queue is not touched after this
   EXPECT_EQ(WaitForSingleObject(queue_thread, 5000), WAIT_OBJECT_0);
   CloseHandle(queue_thread);
   EXPECT_EQ(WaitForSingleObject(sleeper->ThreadHandle, 800), static_cast<DWORD>(WAIT_TIMEOUT));
