@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "process/hprocess.h"
+#include "tests/win/test_thread.h"
 #include "threads/qnthreads.h"
 
 namespace vornix {
@@ -23,8 +24,7 @@ TEST(Units, StartUpAndShutdown) {
     TStringList processes;
     EXPECT_TRUE(ListProcesses(processes));
     EXPECT_GT(processes.Count(), 0);
-    DuplicateHandle(GetCurrentProcess(), SleepQueue->ThreadHandle, GetCurrentProcess(), &queue_thread, 0, FALSE,
-                    DUPLICATE_SAME_ACCESS);
+    queue_thread = DuplicateThreadHandle(*SleepQueue);
   }
   EXPECT_EQ(ProcessApiLibrary, nullptr);
   EXPECT_EQ(SleepQueue, nullptr);
