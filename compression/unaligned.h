@@ -37,7 +37,14 @@ inline uint64_t LoadBE64(const uint8_t* p) {
 #endif
 }
 
-// The 32-bit little-endian fields of the stream header.
+// The little-endian fields of the stream and package headers.
+inline uint16_t LoadLE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+inline void StoreLE16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+
 inline uint32_t LoadLE32(const uint8_t* p) {
   return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }

@@ -1,0 +1,46 @@
+// Entry names: one plain Windows file name that is no device.
+#include "package/entry_name.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace vornix {
+namespace {
+
+std::string AsciiUpper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Windows takes the part before the first dot, without trailing blanks, as the device name:
+// "con.txt", "NUL.tar.gz" and "com1 .log" all open a device.
+bool IsDeviceName(const std::string& name) {
+  std::string base = name.substr(0, name.find('.'));
+  base.erase(base.find_last_not_of(' ') + 1);
+  base = AsciiUpper(base);
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$") {
+    return true;
+  }
+  if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
+  // Digits 0-9, and the superscripts one, two and three (0xB9, 0xB2, 0xB3 in code page 1252).
+  const unsigned char digit = static_cast<unsigned char>(base[3]);
+  return std::isdigit(digit) || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
+}  // namespace
+
+const char* EntryNameProblem(const std::string& name) {
+  if (name.empty()) return "it is empty";
+  if (name == "." || name == "..") return "it names a folder";
+  if (name.size() > 255) return "it is longer than 255 bytes";
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7F) return "it holds a control character";
+    if (c == '\\' || c == '/' || c == ':') return "it holds a folder separator or a drive colon";
+    if (std::strchr("<>\"|?*", c) != nullptr) return "it holds a character Windows does not allow in file names";
+  }
+  if (name.back() == '.' || name.back() == ' ') return "it ends in a dot or blank";
+  if (IsDeviceName(name)) return "it names a device";
+  return nullptr;
+}
+
+}  // namespace vornix

@@ -1,0 +1,86 @@
+// The package readers: header, texts, entry table, entry names and entry bounds.
+#include "package/package_layout.h"
+
+#include <cstring>
+
+#include "compression/unaligned.h"
+
+namespace vornix {
+namespace {
+
+void ReadExactly(TStream& stream, void* buffer, int32_t count) {
+  if (stream.Read(buffer, count) != count) throw Exception(package_messages::kReadError);
+}
+
+// A text of length bytes, cut at its first zero byte; the stream still advances by length.
+std::string ReadText(TStream& stream, uint8_t length) {
+  char buffer[kMaxTextLength + 1] = {};
+  ReadExactly(stream, buffer, length);
+  return std::string(buffer, strnlen(buffer, length));
+}
+
+}  // namespace
+
+void ReadPackageHeader(TPackageHeader& Header, TStream& Stream) {
+  uint8_t raw[kPackageHeaderSize] = {};
+  Header.Version = 0;
+  if (Stream.Seek(PackageOffset, SeekOrigin::Beginning) != PackageOffset) {
+    throw Exception(package_messages::kReadError);
+  }
+  ReadExactly(Stream, raw, kPackageHeaderSize);
+  Header.Version = LoadLE16(raw);
+  Header.Reserved1 = LoadLE16(raw + 2);
+  Header.FileCount = raw[4];
+  Header.PublisherLength = raw[5];
+  Header.TitleLength = raw[6];
+  Header.NoteLength = raw[7];
+  Header.RunIndex = raw[8];
+  Header.Flags = raw[9];
+  Header.Reserved2 = LoadLE16(raw + 10);
+  if (Header.Version != PackageVersion) throw Exception(package_messages::kInvalidVersion);
+  Header.Publisher = ReadText(Stream, Header.PublisherLength);
+  Header.Title = ReadText(Stream, Header.TitleLength);
+  Header.NoteText = ReadText(Stream, Header.NoteLength);
+}
+
+void ReadEntryTable(TPackageHeader& Header, TStream& Stream) {
+  const int64_t size = Stream.Size();
+  for (int i = 0; i < Header.FileCount && Stream.Position() < size; ++i) {
+    uint8_t field[4];
+    TPackageEntry& entry = Header.Entries[i];
+    std::memset(field, 0, sizeof field);
+    if (Stream.Read(field, 4) > 0) entry.Offset = LoadLE32(field);
+    std::memset(field, 0, sizeof field);
+    if (Stream.Read(field, 4) > 0) entry.Size = LoadLE32(field);
+  }
+}
+
+std::string ReadEntryName(TStream& Stream) {
+  // Read in chunks rather than byte by byte: a damaged offset may point into megabytes of data
+  // before a zero byte comes. The stream is moved back to just behind the zero byte.
+  std::string name;
+  char chunk[512];
+  for (;;) {
+    const int64_t start = Stream.Position();
+    const int32_t got = Stream.Read(chunk, sizeof chunk);
+    if (start < 0 || got <= 0) return name;
+    const void* zero = std::memchr(chunk, 0, static_cast<size_t>(got));
+    const int32_t used = zero ? static_cast<int32_t>(static_cast<const char*>(zero) - chunk) : got;
+    const size_t room = kMaxTextLength - name.size();
+    name.append(chunk, std::min(room, static_cast<size_t>(used)));
+    if (zero != nullptr) {
+      Stream.Seek(start + used + 1, SeekOrigin::Beginning);
+      return name;
+    }
+  }
+}
+
+int32_t EntryStreamLength(const TPackageEntry& Entry, int64_t stream_start, int64_t file_size) {
+  const int64_t end = int64_t{Entry.Offset} + Entry.Size;
+  if (end >= kEntryLimit || stream_start >= kEntryLimit) throw Exception(package_messages::kEntryPastLimit);
+  if (end > file_size) throw Exception(package_messages::kEntryPastEnd);
+  if (end < stream_start) throw Exception(package_messages::kEntryBeforeName);
+  return static_cast<int32_t>(end - stream_start);
+}
+
+}  // namespace vornix

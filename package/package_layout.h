@@ -1,0 +1,84 @@
+// hpackage's layout: where the package lies in the executable, its header, texts and entry table,
+// the in-memory record TPackageHeader and the readers the stub uses. The byte layout is described in
+// docs/package-format.md.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "runtime/exception.h"
+#include "runtime/stream.h"
+
+namespace vornix {
+
+// The package starts at this file offset: the length of the stub executable, a build-time constant.
+constexpr int64_t PackageOffset = 339968;
+constexpr uint16_t PackageVersion = 1;
+// Flags bit 0: run entry RunIndex after unpacking.
+constexpr uint8_t RunAfterUnpack = 1;
+
+// Version 2 + reserved 2 + FileCount, the three text lengths, RunIndex, Flags + reserved 2.
+constexpr int32_t kPackageHeaderSize = 2 + 2 + 1 + 1 + 1 + 1 + 1 + 1 + 2;
+// Offset 4 + Size 4, both little-endian.
+constexpr int32_t kEntrySlotSize = 4 + 4;
+// Texts, names and the entry count are held in one byte each.
+constexpr int32_t kMaxTextLength = 255;
+constexpr int32_t kMaxEntries = 255;
+// Entries are addressed through signed 32-bit stream positions: each must end below this.
+constexpr int64_t kEntryLimit = int64_t{1} << 31;
+
+namespace package_messages {
+constexpr const char* kInvalidVersion = "Invalid Version";
+constexpr const char* kReadError = "Stream read error";
+constexpr const char* kEntryBeforeName = "The entry ends before its name does";
+constexpr const char* kEntryPastEnd = "The entry ends past the end of the file";
+constexpr const char* kEntryPastLimit = "The entry ends at or past 2^31";
+}  // namespace package_messages
+
+struct TPackageEntry {
+  uint32_t Offset = 0;  // from the start of the executable file
+  uint32_t Size = 0;    // the name, its zero byte and the compressed stream
+  std::string FileName;
+};
+
+// Starts zero-filled; slots of the table that are never read stay zero.
+struct TPackageHeader {
+  uint16_t Version = 0;
+  uint16_t Reserved1 = 0;
+  uint8_t FileCount = 0;
+  uint8_t PublisherLength = 0;
+  uint8_t TitleLength = 0;
+  uint8_t NoteLength = 0;
+  uint8_t RunIndex = 0;
+  uint8_t Flags = 0;
+  uint16_t Reserved2 = 0;
+  std::string Title;
+  std::string Publisher;
+  std::string NoteText;
+  // One slot more than the largest FileCount.
+  std::array<TPackageEntry, 256> Entries;
+
+  // True when the header asks for an entry to be run and that entry exists.
+  bool RunRequested() const { return (Flags & RunAfterUnpack) != 0 && RunIndex < FileCount; }
+};
+
+// Reads the 12 header bytes at PackageOffset and the three texts, each cut at its first zero byte.
+// Raises Exception with kReadError when the stream ends early and kInvalidVersion unless the
+// version is 1. Leaves the stream behind the note, where the entry table begins.
+void ReadPackageHeader(TPackageHeader& Header, TStream& Stream);
+
+// Reads up to FileCount slots from the current position, stopping at the end of the stream; a slot
+// cut short keeps what arrived, and later slots keep their zeros.
+void ReadEntryTable(TPackageHeader& Header, TStream& Stream);
+
+// Reads the zero-terminated name at the current position: bytes past the 255th are dropped, and the
+// end of the stream ends the name too. Leaves the stream just behind the zero byte.
+std::string ReadEntryName(TStream& Stream);
+
+// The length of the entry's compressed stream, which starts at stream_start (just behind the name)
+// and ends at Offset + Size. Raises Exception when that end lies before stream_start, past
+// file_size or at or past 2^31, so that nothing is ever read or allocated by a claimed size.
+int32_t EntryStreamLength(const TPackageEntry& Entry, int64_t stream_start, int64_t file_size);
+
+}  // namespace vornix

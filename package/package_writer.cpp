@@ -1,0 +1,101 @@
+// The package writer.
+#include "package/package_writer.h"
+
+#include "compression/lzrw1.h"
+#include "compression/unaligned.h"
+#include "package/entry_name.h"
+
+namespace vornix {
+namespace {
+
+void CheckText(const char* what, const std::string& text) {
+  if (text.size() > kMaxTextLength) {
+    throw Exception(std::string(what) + " is " + std::to_string(text.size()) + " bytes long; a package holds at most " +
+                    std::to_string(kMaxTextLength));
+  }
+}
+
+void WriteAll(TStream& output, const void* data, size_t count) {
+  if (output.Write(data, static_cast<int32_t>(count)) != static_cast<int32_t>(count)) {
+    throw Exception("Could not write the package");
+  }
+}
+
+// Compresses one file into the output behind its name and returns the entry's size.
+uint32_t WriteEntry(const PackageFile& file, TStream& output, int64_t offset) {
+  WriteAll(output, file.Name.c_str(), file.Name.size() + 1);
+  if (file.Content == nullptr || file.Content->Seek(0, SeekOrigin::Beginning) != 0) {
+    throw Exception("Could not read the content of \"" + file.Name + "\"");
+  }
+  Tlzrw1 container;
+  container.UseStreams = true;
+  container.InputStream = file.Content;
+  container.OutputStream = &output;
+  container.CompressionMethod = file.Method;
+  TLZHProgress progress;
+  const int64_t stored = container.Compress(progress);
+  const int64_t size = static_cast<int64_t>(file.Name.size()) + 1 + stored;
+  if (offset + size >= kEntryLimit) {
+    throw Exception("\"" + file.Name + "\" would end at or past 2^31 bytes into the package");
+  }
+  return static_cast<uint32_t>(size);
+}
+
+}  // namespace
+
+void CheckPackageSpec(const PackageSpec& Spec) {
+  if (Spec.Stub.size() > static_cast<size_t>(PackageOffset)) {
+    throw Exception("The stub is " + std::to_string(Spec.Stub.size()) + " bytes long; it must fit in " +
+                    std::to_string(PackageOffset));
+  }
+  CheckText("The title", Spec.Title);
+  CheckText("The publisher", Spec.Publisher);
+  CheckText("The note", Spec.Note);
+  if (Spec.Files.size() > kMaxEntries) {
+    throw Exception(std::to_string(Spec.Files.size()) + " files given; a package holds at most " +
+                    std::to_string(kMaxEntries));
+  }
+  for (const PackageFile& file : Spec.Files) {
+    if (const char* problem = EntryNameProblem(file.Name)) {
+      throw Exception("The name \"" + file.Name + "\" cannot be unpacked: " + problem);
+    }
+  }
+}
+
+void WritePackage(const PackageSpec& Spec, TStream& Output) {
+  CheckPackageSpec(Spec);
+  // The stub, padded to the package offset.
+  std::vector<uint8_t> front(Spec.Stub);
+  front.resize(static_cast<size_t>(PackageOffset), 0);
+  WriteAll(Output, front.data(), front.size());
+
+  uint8_t header[kPackageHeaderSize] = {};
+  StoreLE16(header, PackageVersion);
+  header[4] = static_cast<uint8_t>(Spec.Files.size());
+  header[5] = static_cast<uint8_t>(Spec.Publisher.size());
+  header[6] = static_cast<uint8_t>(Spec.Title.size());
+  header[7] = static_cast<uint8_t>(Spec.Note.size());
+  header[8] = Spec.RunIndex;
+  header[9] = Spec.Flags;
+  WriteAll(Output, header, sizeof header);
+  WriteAll(Output, Spec.Publisher.data(), Spec.Publisher.size());
+  WriteAll(Output, Spec.Title.data(), Spec.Title.size());
+  WriteAll(Output, Spec.Note.data(), Spec.Note.size());
+
+  // The table is written as zeros first and filled in once every entry's size is known.
+  const int64_t table_start = Output.Position();
+  std::vector<uint8_t> table(Spec.Files.size() * kEntrySlotSize, 0);
+  WriteAll(Output, table.data(), table.size());
+  int64_t offset = table_start + static_cast<int64_t>(table.size());
+  for (size_t i = 0; i < Spec.Files.size(); ++i) {
+    const uint32_t size = WriteEntry(Spec.Files[i], Output, offset);
+    StoreLE32(&table[i * kEntrySlotSize], static_cast<uint32_t>(offset));
+    StoreLE32(&table[i * kEntrySlotSize + 4], size);
+    offset += size;
+  }
+  if (Output.Seek(table_start, SeekOrigin::Beginning) != table_start) throw Exception("Could not write the package");
+  WriteAll(Output, table.data(), table.size());
+  Output.Seek(0, SeekOrigin::End);
+}
+
+}  // namespace vornix
