@@ -40,6 +40,9 @@ const char* EntryNameProblem(const std::string& name) {
   }
   if (name.back() == '.' || name.back() == ' ') return "it ends in a dot or blank";
   if (IsDeviceName(name)) return "it names a device";
+  // The unpacking keeps each entry's compressed stream in a file named like the entry with the
+  // extension ".~~c": an entry of that extension would be overwritten and deleted by another's.
+  if (name.size() >= 4 && AsciiUpper(name.substr(name.size() - 4)) == ".~~C") return "it ends in .~~c";
   return nullptr;
 }
 

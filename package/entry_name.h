@@ -12,7 +12,8 @@ namespace vornix {
 // or drive colon, control characters and the other characters Windows does not allow in file names
 // (< > " | ? *), a trailing dot or blank (Windows drops them, so the file would get another name),
 // and the reserved device names CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9 and LPT0-9 (also with
-// the superscript digits 1-3 of the ANSI code page), with or without an extension.
+// the superscript digits 1-3 of the ANSI code page), with or without an extension, and the
+// extension ".~~c" of the unpacking's scratch files.
 const char* EntryNameProblem(const std::string& name);
 
 }  // namespace vornix

@@ -16,6 +16,9 @@ constexpr FileHandle kInvalidFile = -1;
 
 // Opens an existing file for reading only, denying other writers where the platform can.
 FileHandle FileOpenRead(const std::string& name);
+// Opens an existing file for reading only, letting others read and write it meanwhile (the stub's
+// own executable, which the loader and other programs may hold open).
+FileHandle FileOpenReadShared(const std::string& name);
 // Creates a file for reading and writing; an existing file is truncated.
 FileHandle FileCreate(const std::string& name);
 // Both return the number of bytes moved, or a negative number on failure.

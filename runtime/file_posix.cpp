@@ -57,6 +57,9 @@ FileHandle OpenFile(const std::string& name, int flags) {
 
 FileHandle FileOpenRead(const std::string& name) { return OpenFile(name, O_RDONLY); }
 
+// POSIX has no share modes to relax.
+FileHandle FileOpenReadShared(const std::string& name) { return OpenFile(name, O_RDONLY); }
+
 FileHandle FileCreate(const std::string& name) { return OpenFile(name, O_RDWR | O_CREAT | O_TRUNC); }
 
 int32_t FileRead(FileHandle handle, void* buffer, int32_t count) {

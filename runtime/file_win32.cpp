@@ -31,6 +31,10 @@ FileHandle Open(const std::string& name, DWORD access, DWORD share, DWORD dispos
 
 FileHandle FileOpenRead(const std::string& name) { return Open(name, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING); }
 
+FileHandle FileOpenReadShared(const std::string& name) {
+  return Open(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+}
+
 FileHandle FileCreate(const std::string& name) { return Open(name, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS); }
 
 int32_t FileRead(FileHandle handle, void* buffer, int32_t count) {

@@ -15,7 +15,9 @@ int64_t TStream::Size() {
 }
 
 TFileStream::TFileStream(const std::string& name, Mode mode)
-    : file_(mode == Mode::Create ? FileCreate(name) : FileOpenRead(name)) {
+    : file_(mode == Mode::Create           ? FileCreate(name)
+            : mode == Mode::OpenReadShared ? FileOpenReadShared(name)
+                                           : FileOpenRead(name)) {
   if (!file_.IsOpen()) {
     throw Exception((mode == Mode::Create ? "Cannot create file " : "Cannot open file ") + name);
   }

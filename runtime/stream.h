@@ -28,7 +28,8 @@ class TStream {
 // A stream on a named file. Opening fails with the general exception naming the file.
 class TFileStream : public TStream {
  public:
-  enum class Mode { OpenRead, Create };
+  // OpenRead denies other writers, OpenReadShared lets others read and write, Create truncates.
+  enum class Mode { OpenRead, OpenReadShared, Create };
 
   TFileStream(const std::string& name, Mode mode);
 

@@ -1,0 +1,35 @@
+// The application object.
+#include "app/application.h"
+
+namespace vornix {
+
+TApplication Application;
+
+void TApplication::Initialize() {
+  char path[MAX_PATH + 1] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  ExeName = path;
+}
+
+void TApplication::Run(HWND main_window) {
+  ShowWindow(main_window, SW_SHOWNORMAL);
+  UpdateWindow(main_window);
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  Terminated = true;
+}
+
+void TApplication::Terminate() { PostQuitMessage(0); }
+
+void TApplication::ShowError(const std::string& text) const {
+  MessageBoxA(nullptr, text.c_str(), Title.c_str(), kErrorBoxStyle);
+}
+
+void TApplication::Fail(StubExit failure) {
+  if (exit_ == StubExit::Done) exit_ = failure;
+}
+
+}  // namespace vornix

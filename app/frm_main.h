@@ -1,0 +1,75 @@
+// frmMain: the stub's only window. It shows the package's title, publisher and welcome note, starts
+// the unpacking two seconds later and ends the application when the worker reports that it is done.
+// Native Win32 controls: static labels, a read-only multi-line edit for the note, an owner-drawn
+// bevel line; a one-shot timer.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "package/package_layout.h"
+#include "runtime/stream.h"
+
+namespace vornix {
+
+namespace frm_main_messages {
+constexpr const char* kCorruptPackage =
+    "     This file could not be unpacked.\r\r     It has corrupt data and can not be fixed.  Please download\rthe "
+    "file "
+    "again.  If this error persists, please contact the program\rvendor for a fresh distribution package.\r\r";
+constexpr const char* kLabel1 = "Quorrin Vornix 1.0  (c) 2026 the Vornix developers  ";
+}  // namespace frm_main_messages
+
+// Control identifiers, so that the controls can be told apart from outside.
+enum MainFormControl : int { kNoteId = 1, kBevel1Id, kLabel1Id, kLabel3Id, kLabel4Id, kLabel5Id };
+
+class TMainForm {
+ public:
+  // Creates the window (hidden) and its controls, then runs FormCreate.
+  TMainForm();
+  // Runs FormDestroy and destroys the window.
+  ~TMainForm();
+  TMainForm(const TMainForm&) = delete;
+  TMainForm& operator=(const TMainForm&) = delete;
+
+  // False when FormCreate failed: its box has been shown and the application is to end at once.
+  bool Created() const { return created_; }
+  // True once the run's job is done: unpacked with nothing to run, or reported by the worker.
+  bool RunOver() const { return stage_ == Stage::Over; }
+  // True while a worker runs the package's program.
+  bool WorkerRunning() const { return stage_ == Stage::Running; }
+
+  HWND Handle = nullptr;
+  HWND Note = nullptr;
+  HWND Bevel1 = nullptr;
+  HWND Label1 = nullptr;
+  HWND Label3 = nullptr;
+  HWND Label4 = nullptr;
+  HWND Label5 = nullptr;
+  std::unique_ptr<TStream> PackageStream;
+  TPackageHeader Header;
+
+  void FormCreate();
+  void FormDestroy();
+  void Timer1Timer();
+  void ExeThreadDone(int32_t Code);
+
+ private:
+  enum class Stage { Waiting, Unpacking, Running, Over };
+
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  void CreateControls();
+  HWND AddControl(const char* window_class, DWORD style, int id, int left, int top, int width, int height, HFONT font);
+  void SetAutoSizedText(HWND label, const std::string& text);
+
+  HFONT window_font_ = nullptr;
+  HFONT bold_font_ = nullptr;
+  HICON small_icon_ = nullptr;
+  bool created_ = false;
+  Stage stage_ = Stage::Waiting;
+};
+
+}  // namespace vornix

@@ -1,0 +1,77 @@
+// The stub's unpacking: the unpack folder under the temporary directory, every entry decompressed
+// into it, and the worker that runs the package's program and removes the files afterwards.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "package/package_layout.h"
+#include "runtime/bound_handler.h"
+#include "runtime/stream.h"
+#include "runtime/string_list.h"
+#include "threads/qnthreads.h"
+
+namespace vornix {
+
+namespace package_messages {
+constexpr const char* kNoTempPath = "Could not create temporary path!";
+// The could-not-create box: kCreateFileStart, the entry's ".~~c" path, kCreateFileEnd.
+constexpr const char* kCreateFileStart = "     Could not create file \"";
+constexpr const char* kCreateFileEnd =
+    "\".\r     This package could not be unpacked.  Please make sure that\ryou have downloaded the complete package "
+    "and that you have enough free\rspace on the disk drive where your Windows is installed.";
+// The could-not-execute box: kExecuteStart, the program's path, kExecuteEnd.
+constexpr const char* kExecuteStart = "     Could not execute file \"";
+constexpr const char* kExecuteEnd = "\".\r\rPlease obtain a newer distribution of this package.\r\r";
+}  // namespace package_messages
+
+// The unpack folder's path, ending in a backslash; written once by CreateTempFolder.
+extern char TempFolder[MAX_PATH + 1];
+
+// The completion callback of the worker: 1 after a completed run and clean-up, 2 when the program
+// could not be started.
+using TExeDone = TBoundHandler<void(int32_t Code)>;
+
+// Creates "vornix_N" with the lowest N whose directory does not exist, inside the temporary
+// directory, and records it in TempFolder. A directory that appears between the check and the
+// creation (another copy of the stub) moves on to the next number. Returns false after showing
+// "Could not create temporary path!" when the folder cannot be created or its path does not fit.
+bool CreateTempFolder();
+
+enum class UnpackResult { Unpacked, EntryFailed, NoTempFolder };
+
+// Creates the unpack folder, unpacks every entry into it (a failing entry shows the could-not-create
+// box and the loop goes on) and, when the header asks for it, starts a TExeThread that runs the
+// program with OnDone as its completion callback. Package stands behind the note, where
+// ReadPackageHeader left it. When the folder cannot be created nothing else is done.
+UnpackResult UnpackPackage(TPackageHeader& Header, TStream& Package, TExeDone OnDone);
+
+// The worker: runs ExeName, waits for it and for every process started from the unpack folder,
+// deletes FileList and the folder, and reports through OnDone in the main thread. It is created
+// suspended, filled, then started with ResumeThread; it frees itself when done.
+class TExeThread : public TQnThread {
+ public:
+  explicit TExeThread(bool CreateSuspended);
+
+  int32_t ResultCode = 2;
+  TExeDone OnDone;
+  std::string ExeName;
+  TStringList FileList;
+
+ protected:
+  void Execute() override;
+
+ private:
+  void ShowExecError();
+  void CallOnDone();
+};
+
+// Starts program (as the application name, quoted on the command line, in the unpack folder), waits
+// for it, then every 400 ms through the sleep queue until no process that was not running before
+// has its executable in the unpack folder, or the application is terminated. thread is the caller's
+// own handle, for the sleep queue. Returns 0, or -1 when the program could not be started.
+int32_t ExecuteAndWait(HANDLE thread, const std::string& program, WORD show);
+
+}  // namespace vornix
