@@ -2,18 +2,20 @@
 # Cross-compiles the Windows build (MinGW-w64 i686, static, stripped) into build-win and runs its
 # tests under Wine, in the prefix build-win/wineprefix, on one Xvfb display with one persistent
 # wineserver for the whole run (a wineserver keeps the display it was started with).
+# VORNIX_WIN_BUILD names another build folder, so that two runs can go on side by side.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+build=${VORNIX_WIN_BUILD:-build-win}
 
-cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
+cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
   -DCMAKE_BUILD_TYPE=Release -DVORNIX_BUILD_BENCH=ON > /dev/null
-cmake --build build-win
+cmake --build "$build"
 
-export WINEPREFIX=$PWD/build-win/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$PWD/$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineserver -k 2> /dev/null || true
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   wineserver -p
   status=0
-  (cd build-win && ctest --output-on-failure "$@") || status=$?
+  (cd "$0" && ctest --output-on-failure "$@") || status=$?
   wineserver -k
-  exit $status' bash "$@"
+  exit $status' "$build" "$@"

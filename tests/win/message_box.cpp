@@ -10,13 +10,19 @@ std::string WindowText(HWND window) {
   return text;
 }
 
-BOOL CALLBACK FindBox(HWND window, LPARAM found) {
+struct BoxSearch {
+  DWORD process;
+  HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM search_address) {
+  auto* search = reinterpret_cast<BoxSearch*>(search_address);
   char class_name[16] = {};
   GetClassNameA(window, class_name, sizeof class_name);
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
-  if (std::string(class_name) == "#32770" && process == GetCurrentProcessId() && IsWindowVisible(window)) {
-    *reinterpret_cast<HWND*>(found) = window;
+  if (std::string(class_name) == "#32770" && process == search->process && IsWindowVisible(window)) {
+    search->found = window;
     return FALSE;
   }
   return TRUE;
@@ -24,12 +30,13 @@ BOOL CALLBACK FindBox(HWND window, LPARAM found) {
 
 }  // namespace
 
-MessageBoxSeen WaitForMessageBox(DWORD limit_ms) {
+MessageBoxSeen WaitForMessageBox(DWORD limit_ms, DWORD process) {
   MessageBoxSeen seen;
   DWORD start = GetTickCount();
   while (GetTickCount() - start < limit_ms) {
-    HWND box = nullptr;
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
+    BoxSearch search = {process, nullptr};
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+    HWND box = search.found;
     if (box != nullptr) {
       seen.window = box;
       seen.caption = WindowText(box);

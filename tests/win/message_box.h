@@ -15,8 +15,8 @@ struct MessageBoxSeen {
   LONG ex_style = 0;
 };
 
-// Waits up to limit_ms for a visible message box of this process and reads it.
-MessageBoxSeen WaitForMessageBox(DWORD limit_ms);
+// Waits up to limit_ms for a visible message box of the process (this one by default) and reads it.
+MessageBoxSeen WaitForMessageBox(DWORD limit_ms, DWORD process = GetCurrentProcessId());
 // Presses the button id (IDOK by default) of the box.
 void AnswerMessageBox(HWND box, WPARAM id = IDOK);
 

@@ -1,0 +1,72 @@
+// The stand-in for a package's installer in the stub tests. What it does depends on the name it was
+// unpacked under:
+// - marker.exe writes its path, its command line and its working directory, one per line, to the
+//   file named by VORNIX_TEST_MARKER, and ends;
+// - launcher.exe starts second.exe from its own folder (or the program named by VORNIX_TEST_LAUNCH)
+//   and ends at once;
+// - second.exe waits (at most a minute) until the event named by VORNIX_TEST_RELEASE is set, then
+//   writes the same lines to VORNIX_TEST_MARKER with ".second" appended, and ends;
+// - temp.exe (a decoy: it runs only if a path with blanks is started unquoted) writes "decoy" to
+//   VORNIX_TEST_MARKER with ".decoy" appended.
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+std::string Variable(const char* name) {
+  char value[1024] = {};
+  DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+  return length < sizeof value ? std::string(value, length) : std::string();
+}
+
+std::string OwnPath() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return path;
+}
+
+void WriteMarker(const std::string& path, const std::string& text) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::string WhatISee() {
+  char directory[MAX_PATH] = {};
+  GetCurrentDirectoryA(MAX_PATH, directory);
+  return OwnPath() + "\n" + GetCommandLineA() + "\n" + directory + "\n";
+}
+
+}  // namespace
+
+int main() {
+  const std::string path = OwnPath();
+  const std::string name = path.substr(path.find_last_of('\\') + 1);
+  const std::string marker = Variable("VORNIX_TEST_MARKER");
+  if (lstrcmpiA(name.c_str(), "launcher.exe") == 0) {
+    std::string second = Variable("VORNIX_TEST_LAUNCH");
+    if (second.empty()) second = path.substr(0, path.find_last_of('\\') + 1) + "second.exe";
+    std::string command_line = "\"" + second + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(second.c_str(), &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+      return 1;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  } else if (lstrcmpiA(name.c_str(), "second.exe") == 0) {
+    HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, Variable("VORNIX_TEST_RELEASE").c_str());
+    if (release != nullptr) WaitForSingleObject(release, 60000);
+    WriteMarker(marker + ".second", WhatISee());
+  } else if (lstrcmpiA(name.c_str(), "temp.exe") == 0) {
+    WriteMarker(marker + ".decoy", "decoy\n");
+  } else {
+    WriteMarker(marker, WhatISee());
+  }
+  return 0;
+}

@@ -1,0 +1,206 @@
+// The stub test harness.
+#include "tests/win/stub_harness.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+namespace vornix {
+namespace {
+
+// The test program's own temporary directory, taken before any case changes TMP and TEMP.
+const std::string& OriginalTempFolder() {
+  static const std::string folder = [] {
+    char path[MAX_PATH + 1] = {};
+    GetTempPathA(MAX_PATH, path);
+    return std::string(path);
+  }();
+  return folder;
+}
+
+}  // namespace
+
+std::string TestProgramFolder() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path);
+  return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+bool FileExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool DirectoryExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  std::string pattern = folder;
+  if (!pattern.empty() && pattern.back() != '\\') pattern += '\\';
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((pattern + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void DeleteTree(const std::string& path) {
+  std::string folder = path;
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  for (const std::string& name : FolderNames(folder)) {
+    const std::string inner = folder + "\\" + name;
+    if (DirectoryExists(inner)) {
+      DeleteTree(inner);
+    } else {
+      SetFileAttributesA(inner.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileA(inner.c_str());
+    }
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+std::vector<uint8_t> PayloadProgram() { return ReadWholeFile(TestProgramFolder() + "payload.exe"); }
+
+std::vector<uint8_t> BuildPackage(const std::string& title, const std::string& publisher, const std::string& note,
+                                  uint8_t run_index, uint8_t flags, const std::vector<StubFile>& files) {
+  PackageSpec spec;
+  spec.Stub = ReadWholeFile(TestProgramFolder() + "vornix_stub.exe");
+  spec.Title = title;
+  spec.Publisher = publisher;
+  spec.Note = note;
+  spec.RunIndex = run_index;
+  spec.Flags = flags;
+  std::vector<std::unique_ptr<TMemoryStream>> contents;
+  for (const StubFile& file : files) {
+    contents.push_back(std::make_unique<TMemoryStream>(file.data));
+    PackageFile entry;
+    entry.Name = file.name;
+    entry.Content = contents.back().get();
+    entry.Method = file.method;
+    spec.Files.push_back(entry);
+  }
+  TMemoryStream output;
+  vornix::WritePackage(spec, output);
+  return output.Data();
+}
+
+StubCase::StubCase(const std::string& name) {
+  const std::string root = OriginalTempFolder() + "vornix stub tests\\";
+  CreateDirectoryA(root.c_str(), nullptr);
+  folder = root + name + "\\";
+  DeleteTree(folder);
+  CreateDirectoryA(folder.c_str(), nullptr);
+  temp_folder = folder + "temp dir\\";
+  CreateDirectoryA(temp_folder.c_str(), nullptr);
+  package = folder + "setup.exe";
+  marker = folder + "marker.txt";
+  release_event = "vornix_test_release_" + name;
+  release = CreateEventA(nullptr, TRUE, FALSE, release_event.c_str());
+}
+
+StubCase::~StubCase() {
+  SetEvent(release);
+  CloseHandle(release);
+}
+
+std::string StubCase::UnpackFolder(int n) const { return temp_folder + "vornix_" + std::to_string(n) + "\\"; }
+
+PROCESS_INFORMATION StubCase::Start() const {
+  OriginalTempFolder();
+  SetEnvironmentVariableA("TMP", temp_folder.c_str());
+  SetEnvironmentVariableA("TEMP", temp_folder.c_str());
+  SetEnvironmentVariableA("VORNIX_TEST_MARKER", marker.c_str());
+  SetEnvironmentVariableA("VORNIX_TEST_RELEASE", release_event.c_str());
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  std::string command_line = "\"" + package + "\"";
+  CreateProcessA(package.c_str(), &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                 &process);
+  SetEnvironmentVariableA("TMP", OriginalTempFolder().c_str());
+  SetEnvironmentVariableA("TEMP", OriginalTempFolder().c_str());
+  return process;
+}
+
+StubRun StubCase::Watch(const PROCESS_INFORMATION& process, DWORD limit_ms,
+                        const std::function<void(const MessageBoxSeen&)>& on_box) const {
+  StubRun run;
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < limit_ms) {
+    if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) {
+      run.exited = true;
+      GetExitCodeProcess(process.hProcess, &run.exit_code);
+      break;
+    }
+    MessageBoxSeen box = WaitForMessageBox(50, process.dwProcessId);
+    if (box.window == nullptr) continue;
+    if (on_box) on_box(box);
+    run.boxes.push_back(box);
+    AnswerMessageBox(box.window);
+    // Wait for the box to go, so that it is not read twice.
+    for (int i = 0; i < 200 && IsWindow(box.window) && IsWindowVisible(box.window); ++i) Sleep(10);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return run;
+}
+
+StubRun StubCase::Run(DWORD limit_ms, const std::function<void(const MessageBoxSeen&)>& on_box) const {
+  return Watch(Start(), limit_ms, on_box);
+}
+
+namespace {
+
+struct WindowSearch {
+  DWORD process;
+  HWND found;
+};
+
+BOOL CALLBACK FindMainWindow(HWND window, LPARAM search_address) {
+  auto* search = reinterpret_cast<WindowSearch*>(search_address);
+  char class_name[32] = {};
+  GetClassNameA(window, class_name, sizeof class_name);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == search->process && std::string(class_name) == "TMainForm" && IsWindowVisible(window)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+HWND WaitForMainWindow(DWORD process, DWORD limit_ms) {
+  const DWORD start = GetTickCount();
+  do {
+    WindowSearch search = {process, nullptr};
+    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr) return search.found;
+    Sleep(20);
+  } while (GetTickCount() - start < limit_ms);
+  return nullptr;
+}
+
+void CloseWindowAsUser(HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+}  // namespace vornix

@@ -1,0 +1,90 @@
+// Drives the real stub as a user meets it: a test builds a package with the package writer from the
+// stub and payload programs that sit beside the test program, runs it with its own temporary
+// directory, reads and answers every message box it shows, and waits for its exit code.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "package/package_writer.h"
+#include "tests/win/message_box.h"
+
+namespace vornix {
+
+// The folder of the running test program, ending in a backslash; the stub (vornix_stub.exe) and
+// the payload programs are copied there by the build.
+std::string TestProgramFolder();
+std::vector<uint8_t> ReadWholeFile(const std::string& path);
+void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data);
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+// Deletes a folder with everything in it; missing is fine.
+void DeleteTree(const std::string& path);
+// The names in a folder, sorted, without "." and "..".
+std::vector<std::string> FolderNames(const std::string& folder);
+
+// The payload program, packed under a name that selects its part (see payload.cpp): "marker.exe"
+// writes what it saw to the file named by VORNIX_TEST_MARKER and ends; "launcher.exe" starts
+// second.exe from its own folder (or the program named by VORNIX_TEST_LAUNCH) and ends;
+// "second.exe" waits until the event named by VORNIX_TEST_RELEASE is set, writes its marker
+// (VORNIX_TEST_MARKER with ".second" appended) and ends.
+std::vector<uint8_t> PayloadProgram();
+
+// One packed file: its name, its bytes and the container method (0 LZH, 1 LZRW1/KH, 2 Advise).
+struct StubFile {
+  std::string name;
+  std::vector<uint8_t> data;
+  uint8_t method = 0;
+};
+
+// Builds a package the way the writer does, from the real stub.
+std::vector<uint8_t> BuildPackage(const std::string& title, const std::string& publisher, const std::string& note,
+                                  uint8_t run_index, uint8_t flags, const std::vector<StubFile>& files);
+
+// What one run of the stub did.
+struct StubRun {
+  bool exited = false;  // within the time limit
+  DWORD exit_code = 0;
+  std::vector<MessageBoxSeen> boxes;  // in the order they were shown; each was answered with OK
+};
+
+// One case's folders: "<TEMP>\vornix stub tests\<name>\" holds the package, and its "temp dir\"
+// (a blank inside, as in "Documents and Settings") is the stub's temporary directory.
+class StubCase {
+ public:
+  explicit StubCase(const std::string& name);
+  ~StubCase();
+
+  std::string folder;       // ends in a backslash
+  std::string temp_folder;  // ends in a backslash
+  std::string package;      // folder + "setup.exe"
+  std::string marker;       // folder + "marker.txt": where the payload writes
+
+  // The unpack folder "vornix_<n>\" inside temp_folder.
+  std::string UnpackFolder(int n = 1) const;
+  void WritePackage(const std::vector<uint8_t>& bytes) const { WriteWholeFile(package, bytes); }
+
+  // Starts the package with TMP and TEMP set to temp_folder (and the payload's variables set).
+  PROCESS_INFORMATION Start() const;
+  // Answers every box until the process ends or limit_ms pass. on_box, when given, runs while each
+  // box is still showing (before it is answered).
+  StubRun Watch(const PROCESS_INFORMATION& process, DWORD limit_ms = 30000,
+                const std::function<void(const MessageBoxSeen&)>& on_box = nullptr) const;
+  // Start and Watch.
+  StubRun Run(DWORD limit_ms = 30000, const std::function<void(const MessageBoxSeen&)>& on_box = nullptr) const;
+
+  // The name of the event that second.exe waits for; set it to let second.exe end.
+  std::string release_event;
+  HANDLE release = nullptr;
+};
+
+// The stub's main window (class "TMainForm") of a process, waiting up to limit_ms for it to show.
+HWND WaitForMainWindow(DWORD process, DWORD limit_ms);
+// Closes a window as the user would with its close button.
+void CloseWindowAsUser(HWND window);
+
+}  // namespace vornix

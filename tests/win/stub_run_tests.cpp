@@ -1,0 +1,2 @@
+// Placeholder until the run cases land.
+#include <gtest/gtest.h>

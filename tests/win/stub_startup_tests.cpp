@@ -1,0 +1,2 @@
+// Placeholder until the startup cases land.
+#include <gtest/gtest.h>

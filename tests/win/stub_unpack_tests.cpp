@@ -1,0 +1,2 @@
+// Placeholder until the unpack cases land.
+#include <gtest/gtest.h>
