@@ -13,6 +13,12 @@ void CheckText(const char* what, const std::string& text) {
     throw Exception(std::string(what) + " is " + std::to_string(text.size()) + " bytes long; a package holds at most " +
                     std::to_string(kMaxTextLength));
   }
+  // The stub cuts a text at its first zero byte: the rest would be lost.
+  if (text.find('\0') != std::string::npos) throw Exception(std::string(what) + " holds a zero byte");
+}
+
+[[noreturn]] void ContentUnreadable(const PackageFile& file) {
+  throw Exception("Could not read the content of \"" + file.Name + "\"");
 }
 
 void WriteAll(TStream& output, const void* data, size_t count) {
@@ -24,9 +30,7 @@ void WriteAll(TStream& output, const void* data, size_t count) {
 // Compresses one file into the output behind its name and returns the entry's size.
 uint32_t WriteEntry(const PackageFile& file, TStream& output, int64_t offset) {
   WriteAll(output, file.Name.c_str(), file.Name.size() + 1);
-  if (file.Content == nullptr || file.Content->Seek(0, SeekOrigin::Beginning) != 0) {
-    throw Exception("Could not read the content of \"" + file.Name + "\"");
-  }
+  if (file.Content->Seek(0, SeekOrigin::Beginning) != 0) ContentUnreadable(file);
   Tlzrw1 container;
   container.UseStreams = true;
   container.InputStream = file.Content;
@@ -59,6 +63,7 @@ void CheckPackageSpec(const PackageSpec& Spec) {
     if (const char* problem = EntryNameProblem(file.Name)) {
       throw Exception("The name \"" + file.Name + "\" cannot be unpacked: " + problem);
     }
+    if (file.Content == nullptr || file.Content->Seek(0, SeekOrigin::Current) < 0) ContentUnreadable(file);
   }
 }
 

@@ -7,7 +7,7 @@
 namespace vornix {
 namespace {
 
-TEST(EntryNameRule, PlainFileNamesPass) {
+TEST(PackageEntryNameRule, PlainFileNamesPass) {
   const std::string good[] = {
       "setup.exe",
       "README",
@@ -49,7 +49,7 @@ struct BadName {
   const char* reason;
 };
 
-TEST(EntryNameRule, RefusedNamesAndWhy) {
+TEST(PackageEntryNameRule, RefusedNamesAndWhy) {
   const char* empty = "it is empty";
   const char* folder = "it names a folder";
   const char* long_name = "it is longer than 255 bytes";
@@ -117,6 +117,10 @@ TEST(EntryNameRule, RefusedNamesAndWhy) {
       {"prn  .h", device},
       {"Aux.c", device},
       {"CONOUT$.log", device},
+      // The unpacking's scratch files: such an entry would be replaced and deleted by another's.
+      {"setup.~~c", "it ends in .~~c"},
+      {"README.~~C", "it ends in .~~c"},
+      {".~~c", "it ends in .~~c"},
   };
   for (const BadName& c : bad) {
     EXPECT_STREQ(EntryNameProblem(c.name), c.reason) << '"' << c.name << '"';

@@ -206,7 +206,7 @@ const Bytes kThreeSlots =
         "11 12 13 14 15 16 17 18"
         "21 22 23 24 25 26 27 28");
 
-TEST(EntryTable, ReadsFileCountSlotsAndNoMore) {
+TEST(PackageEntryTable, ReadsFileCountSlotsAndNoMore) {
   const Bytes fourth = Slot(0xAABBCCDD, 0x11223344);
   TMemoryStream stream(Image({Hex("01 00 00 00 03 00 00 00 00 00 00 00"), kThreeSlots, fourth}));
   TPackageHeader header;
@@ -223,7 +223,7 @@ TEST(EntryTable, ReadsFileCountSlotsAndNoMore) {
   EXPECT_EQ(stream.Position(), PackageOffset + 12 + 24);
 }
 
-TEST(EntryTable, CutShortKeepsWhatArrived) {
+TEST(PackageEntryTable, CutShortKeepsWhatArrived) {
   // For every cut of the three-slot table: the bytes that arrived are kept in place, every byte
   // that did not reads as zero.
   for (size_t cut = 0; cut <= kThreeSlots.size(); ++cut) {
@@ -243,7 +243,7 @@ TEST(EntryTable, CutShortKeepsWhatArrived) {
   }
 }
 
-TEST(EntryTable, NoEntriesReadsNothing) {
+TEST(PackageEntryTable, NoEntriesReadsNothing) {
   TMemoryStream stream(Image({Hex("01 00 00 00 00 00 00 00 00 00 00 00"), kThreeSlots}));
   TPackageHeader header;
   ReadPackageHeader(header, stream);
@@ -252,7 +252,7 @@ TEST(EntryTable, NoEntriesReadsNothing) {
   EXPECT_EQ(stream.Position(), PackageOffset + 12);
 }
 
-TEST(EntryTable, HighestFileCountReadsEverySlot) {
+TEST(PackageEntryTable, HighestFileCountReadsEverySlot) {
   Bytes table;
   for (uint32_t i = 0; i < 255; ++i) {
     const Bytes slot = Slot(i + 1, 1000 + i);
@@ -283,7 +283,7 @@ struct NameCase {
   int64_t stream_start;  // where the stream is left, from the entry's offset
 };
 
-TEST(EntryName, NamesAndWhereTheyLeaveTheStream) {
+TEST(PackageEntryName, NamesAndWhereTheyLeaveTheStream) {
   const Bytes id = Hex("57 52 5A 4C 00 00 00 00 01 00 80");
   auto with_zero = [&](const std::string& name) {
     Bytes entry = FromString(name);
@@ -312,7 +312,7 @@ TEST(EntryName, NamesAndWhereTheyLeaveTheStream) {
   }
 }
 
-TEST(EntryName, OffsetAtOrPastTheEndGivesAnEmptyName) {
+TEST(PackageEntryName, OffsetAtOrPastTheEndGivesAnEmptyName) {
   for (int64_t past : {0, 1, 100000}) {
     TMemoryStream stream(Image({FromString("name")}));
     stream.Seek(stream.Size() + past, SeekOrigin::Beginning);
@@ -340,7 +340,7 @@ struct BoundsCase {
   const char* message;  // "" when accepted
 };
 
-TEST(EntryBounds, StreamLengthOrWhyTheEntryIsRefused) {
+TEST(PackageEntryBounds, StreamLengthOrWhyTheEntryIsRefused) {
   const char* before = "The entry ends before its name does";
   const char* past_end = "The entry ends past the end of the file";
   const char* past_limit = "The entry ends at or past 2^31";
@@ -361,7 +361,8 @@ TEST(EntryBounds, StreamLengthOrWhyTheEntryIsRefused) {
       {0xFFFFFFFF, 1, 1010, limit * 4, 0, past_limit},
       // Several faults: 2^31 is judged first, then the end of the file, then the name.
       {0x80000000, 0, 0x80000010, 2000, 0, past_limit},
-      {1000, 100, limit, limit * 2, 0, past_limit},  // a name reaching 2^31
+      // A name reaching 2^31 while the entry ends at 1100: the entry ends before its name does.
+      {1000, 100, limit, limit * 2, 0, before},
       {3000, 100, 3200, 2000, 0, past_end},
   };
   for (const BoundsCase& c : cases) {

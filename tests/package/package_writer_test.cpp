@@ -117,6 +117,7 @@ TEST(PackageWriter, WorkedExampleLayout) {
   EXPECT_EQ(Slice(image, kPackageStart + 12, 14), FromString(test::kWorkedPublisher));
   EXPECT_EQ(Slice(image, kPackageStart + 26, 36), FromString(test::kWorkedTitle));
   EXPECT_EQ(Slice(image, kPackageStart + 62, 109), FromString(test::kWorkedNote));
+  EXPECT_EQ(Slice(image, kPackageStart + 171, 4), Hex("2B 31 05 00"));  // file offset 340267
   // The entries lie back to back behind the table, the first at package offset 299, the last
   // ending at the end of the file.
   uint32_t next = static_cast<uint32_t>(PackageOffset + kWorkedFirstEntry);
@@ -275,6 +276,12 @@ TEST(PackageWriter, RefusedSpecsWriteNothing) {
       {"note", [](PackageSpec& s, Contents&) { s.Note = std::string(256, 'n'); }, "The note is 256 " + too_long},
       {"long note", [](PackageSpec& s, Contents&) { s.Note = std::string(70000, 'n'); },
        "The note is 70000 " + too_long},
+      {"title with a zero byte", [](PackageSpec& s, Contents&) { s.Title = std::string("Demo\0Title", 10); },
+       "The title holds a zero byte"},
+      {"note with a zero byte", [](PackageSpec& s, Contents&) { s.Note = std::string(1, '\0'); },
+       "The note holds a zero byte"},
+      {"scratch extension", [](PackageSpec& s, Contents& c) { s.Files.push_back(c.File("setup.~~C", {})); },
+       "The name \"setup.~~C\" cannot be unpacked: it ends in .~~c"},
       {"256 files", [&](PackageSpec& s, Contents& c) { files(s, c, 256); },
        "256 files given; a package holds at most 255"},
       {"1000 files", [&](PackageSpec& s, Contents& c) { files(s, c, 1000); },
@@ -404,6 +411,7 @@ TEST(PackageWriter, ContentThatCannotBeReadFromItsStart) {
     spec.Files.push_back({"data.bin", content, kLzrw});
     TMemoryStream output;
     EXPECT_EQ(FailureOf([&] { WritePackage(spec, output); }), "Could not read the content of \"data.bin\"");
+    EXPECT_EQ(output.Size(), 0);
   }
 }
 

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The demo: builds the stub and a demo installer for Windows, packs them with a readme into
+# demo/setup.exe, and runs it under Wine (on an Xvfb display when there is none), saying what happens
+# at each step and keeping screenshots of the stub's window and of the installer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out=$PWD/demo
+export WINEPREFIX=$PWD/build-win/demo-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+temp=$WINEPREFIX/drive_c/users/$(id -un)/Temp
+
+say() { printf '\n== %s\n' "$*"; }
+
+run_demo() {
+  wineserver -k 2> /dev/null || true
+  wineserver -p
+  wine "$out/setup.exe" > /dev/null 2>&1 &
+  local stub=$!
+  echo "The stub shows its window with the package's title, publisher and note; unpacking starts 2 s later."
+  sleep 1.5
+  xwd -root -silent | convert xwd:- "$out/stub-window.png"
+  echo "Screenshot of the stub's window: demo/stub-window.png"
+  for _ in $(seq 100); do
+    ls -d "$temp"/vornix_* > /dev/null 2>&1 && break
+    sleep 0.1
+  done
+  local folder
+  folder=$(ls -d "$temp"/vornix_* 2> /dev/null | head -1)
+  echo "Unpacked into C:\\users\\$(id -un)\\Temp\\$(basename "$folder"): $(ls "$folder" 2> /dev/null | tr '\n' ' ')"
+  echo "The stub runs demo-setup.exe from there and waits for it (and for anything it started from that folder)."
+  sleep 1.5
+  xwd -root -silent | convert xwd:- "$out/installer.png"
+  echo "Screenshot of the running installer: demo/installer.png"
+  local status=0
+  wait $stub || status=$?
+  echo "The installer ended; the stub removed the unpacked files and ended with exit code $status (0: all done)."
+  if [ -n "$folder" ] && [ -e "$folder" ]; then echo "The unpack folder is still there: $folder"; else echo "The unpack folder is gone."; fi
+  wineserver -k
+  return $status
+}
+
+# xvfb-run goes through sh, which drops exported functions: the script runs itself on the display.
+if [ -n "${VORNIX_DEMO_ON_DISPLAY:-}" ]; then
+  run_demo
+  exit
+fi
+
+say "Building the stub and the demo installer for 32-bit Windows (build-win), the packer natively (build)"
+cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
+  -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake --build build-win --target vornix_stub demo_installer > /dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake --build build --target pack_demo > /dev/null
+echo "stub: $(cat build-win/app/vornix_stub.exe.size) bytes, padded to 339968, where the package starts"
+
+say "Packing examples/demo: demo-setup.exe (the entry to run) and readme.txt"
+mkdir -p "$out"
+build/examples/pack_demo build-win/app/vornix_stub.exe build-win/examples/demo_installer.exe \
+  examples/demo/readme.txt examples/demo/note.txt "$out/setup.exe"
+
+if [ ! -f "$WINEPREFIX/.ready" ]; then
+  say "Creating a Wine prefix in build-win/demo-prefix (once, about 15 s)"
+  mkdir -p "$WINEPREFIX"
+  wineboot -i > /dev/null 2>&1
+  touch "$WINEPREFIX/.ready"
+fi
+rm -f "$temp/vornix-demo.log"
+
+say "Running demo/setup.exe under Wine"
+if [ -n "${DISPLAY:-}" ]; then
+  run_demo
+else
+  VORNIX_DEMO_ON_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0"
+fi
+
+say "The installer's log (%TEMP%\\vornix-demo.log)"
+tr -d '\r' < "$temp/vornix-demo.log"
