@@ -61,6 +61,11 @@ if [ ! -f "$WINEPREFIX/.ready" ]; then
   say "Creating a Wine prefix in build-win/demo-prefix (once, about 15 s)"
   mkdir -p "$WINEPREFIX"
   wineboot -i > /dev/null 2>&1
+  # A Wine virtual desktop draws the windows' frames, title bars and icons, which plain Xvfb (no
+  # window manager) would leave out of the screenshots.
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f > /dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f > /dev/null 2>&1
+  wineserver -w
   touch "$WINEPREFIX/.ready"
 fi
 rm -f "$temp/vornix-demo.log"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The main job: sets the machine up, builds the benchmark corpus (Windows programs and libraries
-# plus text, as an installer carries) and runs the codec benchmark on it.
+# The main job: sets the machine up, then builds the demo package from examples/ and runs it under
+# Wine (scripts/demo.sh). The codec benchmark is bench/run.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-bash bench/run.sh "$@"
+bash scripts/demo.sh "$@"
