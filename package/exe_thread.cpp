@@ -1,9 +1,10 @@
 // TExeThread and ExecuteAndWait: run the unpacked program, wait for it and for whatever it started
 // from the unpack folder, then remove the unpacked files.
-#include <cctype>
+#include <cstring>
 #include <vector>
 
 #include "app/application.h"
+#include "package/entry_name.h"
 #include "package/unpack.h"
 #include "process/hprocess.h"
 
@@ -73,6 +74,12 @@ int32_t ExecuteAndWait(HANDLE thread, const std::string& program, WORD show) {
   // The path is the application name, so that Windows never tries a shorter path at a blank
   // ("C:\Documents.exe" for "C:\Documents and Settings\..."), and the quoted command line gives
   // the program the usual argv[0]. It starts in the unpack folder, beside its own files.
+  // Only a file directly inside the unpack folder is run: a refused entry name must not start a
+  // program elsewhere.
+  const size_t folder_length = std::strlen(TempFolder);
+  if (program.compare(0, folder_length, TempFolder) != 0 || EntryNameProblem(program.substr(folder_length))) {
+    return -1;
+  }
   std::string quoted = "\"" + program + "\"";
   std::vector<char> command_line(quoted.begin(), quoted.end());
   command_line.push_back('\0');

@@ -68,7 +68,12 @@ void StartExeThread(const TPackageHeader& header, TExeDone on_done) {
   auto* thread = new TExeThread(true);
   thread->OnDone = on_done;
   thread->ExeName = TempFolder + header.Entries[header.RunIndex].FileName;
-  for (int i = 0; i < header.FileCount; ++i) thread->FileList.Add(TempFolder + header.Entries[i].FileName);
+  // Only names that can be unpacked: a refused one such as "..\\x" created nothing, and its path
+  // would lie outside the folder.
+  for (int i = 0; i < header.FileCount; ++i) {
+    const std::string& name = header.Entries[i].FileName;
+    if (EntryNameProblem(name) == nullptr) thread->FileList.Add(TempFolder + name);
+  }
   ResumeThread(thread->ThreadHandle);
 }
 

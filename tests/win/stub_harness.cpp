@@ -203,4 +203,38 @@ HWND WaitForMainWindow(DWORD process, DWORD limit_ms) {
 
 void CloseWindowAsUser(HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
+namespace {
+
+BOOL CALLBACK AddVisibleButton(HWND child, LPARAM ids_address) {
+  char class_name[16] = {};
+  GetClassNameA(child, class_name, sizeof class_name);
+  if (lstrcmpiA(class_name, "Button") == 0 && IsWindowVisible(child)) {
+    reinterpret_cast<std::vector<int>*>(ids_address)->push_back(GetDlgCtrlID(child));
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+MessageBoxLooks LookAtMessageBox(HWND box) {
+  MessageBoxLooks looks;
+  EnumChildWindows(box, AddVisibleButton, reinterpret_cast<LPARAM>(&looks.buttons));
+  DWORD process = 0;
+  GetWindowThreadProcessId(box, &process);
+  const HWND main = WaitForMainWindow(process, 0);
+  looks.main_window_disabled = main != nullptr && !IsWindowEnabled(main);
+  return looks;
+}
+
+PROCESS_INFORMATION StartWithFolders(StubCase& stub, const std::string& temp_folder, const std::string& marker) {
+  const std::string own_temp_folder = stub.temp_folder;
+  const std::string own_marker = stub.marker;
+  stub.temp_folder = temp_folder;
+  stub.marker = marker;
+  const PROCESS_INFORMATION process = stub.Start();
+  stub.temp_folder = own_temp_folder;
+  stub.marker = own_marker;
+  return process;
+}
+
 }  // namespace vornix

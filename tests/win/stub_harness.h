@@ -87,4 +87,17 @@ HWND WaitForMainWindow(DWORD process, DWORD limit_ms);
 // Closes a window as the user would with its close button.
 void CloseWindowAsUser(HWND window);
 
+// What a message box shows besides its texts, read while it is up: the ids of its visible buttons
+// (IDOK...), and whether the main window of its process is disabled while it shows (a task-modal box).
+// (Its icon cannot be told from another process: icon handles are the process's own.)
+struct MessageBoxLooks {
+  std::vector<int> buttons;
+  bool main_window_disabled = false;
+};
+MessageBoxLooks LookAtMessageBox(HWND box);
+
+// Starts the case's package as Start does, but with another temporary directory (given as TMP and
+// TEMP, as it is: with or without its trailing backslash) and another marker path.
+PROCESS_INFORMATION StartWithFolders(StubCase& stub, const std::string& temp_folder, const std::string& marker);
+
 }  // namespace vornix

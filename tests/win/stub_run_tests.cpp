@@ -1,2 +1,292 @@
-// Placeholder until the run cases land.
+// The stub's running of the package's program, end to end: how the program is started, the wait for
+// everything it started from the unpack folder (and nothing else), the clean-up, the program that
+// cannot be started, and the exit codes when something went wrong before.
 #include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/win/stub_harness.h"
+
+namespace vornix {
+namespace {
+
+std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+std::vector<std::string> Sorted(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// What the payload writes: its path, its command line and its working directory, one a line.
+std::string PayloadSaw(const std::string& program, const std::string& directory) {
+  return program + "\n\"" + program + "\"\n" + directory + "\n";
+}
+
+// Of the box's style 0x42010, what Wine lets another process see: OK only, task-modal. (Wine 8 gives
+// an MB_TOPMOST box no WS_EX_TOPMOST; only MB_SYSTEMMODAL does.)
+void ExpectErrorBox(const MessageBoxSeen& box, const MessageBoxLooks& looks, const std::string& text) {
+  EXPECT_EQ("Quorrin Vornix 1.0", box.caption);
+  EXPECT_EQ(text, box.text);
+  EXPECT_EQ(std::vector<int>{IDOK}, looks.buttons);
+  EXPECT_TRUE(looks.main_window_disabled);
+}
+
+std::string ExecuteText(const std::string& program) {
+  return "     Could not execute file \"" + program + "\".\r\rPlease obtain a newer distribution of this package.\r\r";
+}
+
+std::string CreateFileText(const std::string& scratch) {
+  return "     Could not create file \"" + scratch +
+         "\".\r     This package could not be unpacked.  Please make sure that\ryou have downloaded the complete "
+         "package and that you have enough free\rspace on the disk drive where your Windows is installed.";
+}
+
+// Gives the entry built under the name placeholder the name name (of the same length), in place.
+void RenameEntry(std::vector<uint8_t>& package, const std::string& placeholder, const std::string& name) {
+  const std::string wanted = placeholder + '\0';
+  const auto at = std::search(package.begin() + 339968, package.end(), wanted.begin(), wanted.end());
+  ASSERT_TRUE(at != package.end());
+  ASSERT_EQ(placeholder.size(), name.size());
+  std::copy(name.begin(), name.end(), at);
+}
+
+struct RunningProgram {
+  DWORD pid;
+  std::string path;
+};
+
+// The running processes whose executable is called name, with the full path of each.
+std::vector<RunningProgram> RunningPrograms(const char* name) {
+  std::vector<RunningProgram> found;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return found;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (lstrcmpiA(entry.szExeFile, name) != 0) continue;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+    if (process == nullptr) continue;
+    char path[MAX_PATH] = {};
+    DWORD length = MAX_PATH;
+    if (QueryFullProcessImageNameA(process, 0, path, &length)) found.push_back({entry.th32ProcessID, path});
+    CloseHandle(process);
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
+// Waits up to limit_ms for condition to hold; returns whether it did.
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD limit_ms) {
+  const DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start >= limit_ms) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+// Sets an environment variable that Start passes on to the stub and its programs, for one scope.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const std::string& value) : name_(name) {
+    SetEnvironmentVariableA(name, value.c_str());
+  }
+  ~ScopedVariable() { SetEnvironmentVariableA(name_, nullptr); }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  const char* name_;
+};
+
+TEST(StubRun, StartsTheProgramQuotedInTheUnpackFolderAndRemovesEverything) {
+  StubCase stub("run good");
+  // Started unquoted, "...\case\temp dir\vornix_1\marker.exe" would run "...\case\temp.exe".
+  WriteWholeFile(stub.folder + "temp.exe", PayloadProgram());
+  stub.WritePackage(BuildPackage("Good run", "Vornix tests", "Runs marker.exe", 1, 1,
+                                 {{"readme.txt", Bytes("read me"), 0},
+                                  {"marker.exe", PayloadProgram(), 2},
+                                  {"data.bin", std::vector<uint8_t>(100000, 0x5A), 1}}));
+  const StubRun run = stub.Run();
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(0u, run.exit_code);
+  EXPECT_TRUE(run.boxes.empty());
+  EXPECT_EQ(PayloadSaw(stub.temp_folder + "vornix_1\\marker.exe", stub.temp_folder + "vornix_1"),
+            Text(ReadWholeFile(stub.marker)));
+  EXPECT_FALSE(FileExists(stub.marker + ".decoy"));
+  EXPECT_FALSE(DirectoryExists(stub.UnpackFolder(1)));
+  EXPECT_TRUE(FolderNames(stub.temp_folder).empty());
+  EXPECT_EQ(Sorted({"marker.txt", "setup.exe", "temp dir", "temp.exe"}), FolderNames(stub.folder));
+}
+
+TEST(StubRun, ProgramStartedFromTheUnpackFolderHoldsUpTheCleanUp) {
+  StubCase stub("run launcher");
+  stub.WritePackage(BuildPackage(
+      "Launcher", "Vornix tests", "", 0, 1,
+      {{"launcher.exe", PayloadProgram(), 1}, {"second.exe", PayloadProgram(), 0}, {"notes.txt", Bytes("notes"), 1}}));
+  const PROCESS_INFORMATION stub_process = stub.Start();
+  const std::string second = stub.temp_folder + "vornix_1\\second.exe";
+  const bool only_second = WaitUntil(
+      [&] {
+        const std::vector<RunningProgram> seconds = RunningPrograms("second.exe");
+        return RunningPrograms("launcher.exe").empty() && seconds.size() == 1 && seconds[0].path == second;
+      },
+      30000);
+  EXPECT_TRUE(only_second) << "launcher.exe did not end, or second.exe did not start";
+  Sleep(2500);
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(stub_process.hProcess, 0));
+  EXPECT_EQ(Sorted({"launcher.exe", "notes.txt", "second.exe"}), FolderNames(stub.UnpackFolder(1)));
+  EXPECT_FALSE(FileExists(stub.marker + ".second"));
+
+  SetEvent(stub.release);
+  const StubRun run = stub.Watch(stub_process);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(0u, run.exit_code);
+  EXPECT_TRUE(run.boxes.empty());
+  // second.exe had ended (and written its marker) before the clean-up began.
+  EXPECT_EQ(PayloadSaw(second, stub.temp_folder + "vornix_1"), Text(ReadWholeFile(stub.marker + ".second")));
+  EXPECT_FALSE(DirectoryExists(stub.UnpackFolder(1)));
+  EXPECT_TRUE(FolderNames(stub.temp_folder).empty());
+}
+
+TEST(StubRun, ProgramRunningFromAnotherUnpackFolderDoesNotHoldUpTheCleanUp) {
+  StubCase stub("run other folder");
+  const std::string other = stub.temp_folder + "vornix_10\\";
+  CreateDirectoryA(other.c_str(), nullptr);
+  WriteWholeFile(other + "second.exe", PayloadProgram());
+  stub.WritePackage(BuildPackage("Other folder", "Vornix tests", "", 0, 1,
+                                 {{"launcher.exe", PayloadProgram(), 1}, {"notes.txt", Bytes("notes"), 0}}));
+  StubRun run;
+  {
+    ScopedVariable launch("VORNIX_TEST_LAUNCH", other + "second.exe");
+    run = stub.Run(40000);
+  }
+  ASSERT_TRUE(run.exited) << "the stub waited for a program of vornix_10";
+  EXPECT_EQ(0u, run.exit_code);
+  EXPECT_TRUE(run.boxes.empty());
+  // second.exe still waits.
+  const std::vector<RunningProgram> seconds = RunningPrograms("second.exe");
+  ASSERT_EQ(1u, seconds.size());
+  EXPECT_EQ(other + "second.exe", seconds[0].path);
+  EXPECT_FALSE(FileExists(stub.marker + ".second"));
+  // The unpacked files are gone. The folder itself may stay: it is second.exe's working directory,
+  // inherited from the launcher, and Windows keeps a process's working directory from removal.
+  EXPECT_TRUE(FolderNames(stub.UnpackFolder(1)).empty());
+  EXPECT_EQ(std::vector<std::string>{"second.exe"}, FolderNames(other));
+
+  HANDLE waiting = OpenProcess(SYNCHRONIZE, FALSE, seconds[0].pid);
+  SetEvent(stub.release);
+  ASSERT_NE(nullptr, waiting);
+  EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(waiting, 30000));
+  CloseHandle(waiting);
+  EXPECT_EQ(PayloadSaw(other + "second.exe", stub.temp_folder + "vornix_1"),
+            Text(ReadWholeFile(stub.marker + ".second")));
+}
+
+struct NotAProgram {
+  const char* label;
+  std::vector<uint8_t> bytes;
+};
+
+TEST(StubRun, ProgramThatCannotStartLeavesTheFilesInPlace) {
+  const NotAProgram cases[] = {
+      {"empty", {}},
+      {"garbage", {0x13, 0x37, 0xC0, 0xDE, 0x00, 0xFF, 0x42}},
+  };
+  for (const NotAProgram& program : cases) {
+    SCOPED_TRACE(program.label);
+    StubCase stub(std::string("run cannot start ") + program.label);
+    stub.WritePackage(BuildPackage("Cannot start", "Vornix tests", "", 1, 1,
+                                   {{"readme.txt", Bytes("read me"), 1}, {"setup.exe", program.bytes, 0}}));
+    MessageBoxLooks looks;
+    std::vector<std::string> while_box;
+    const StubRun run = stub.Run(30000, [&](const MessageBoxSeen& box) {
+      looks = LookAtMessageBox(box.window);
+      while_box = FolderNames(stub.UnpackFolder(1));
+    });
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(4u, run.exit_code);
+    ASSERT_EQ(1u, run.boxes.size());
+    ExpectErrorBox(run.boxes[0], looks, ExecuteText(stub.temp_folder + "vornix_1\\setup.exe"));
+    EXPECT_EQ(Sorted({"readme.txt", "setup.exe"}), while_box);
+    EXPECT_EQ(Sorted({"readme.txt", "setup.exe"}), FolderNames(stub.UnpackFolder(1)));
+    EXPECT_EQ(Bytes("read me"), ReadWholeFile(stub.UnpackFolder(1) + "readme.txt"));
+    EXPECT_EQ(program.bytes, ReadWholeFile(stub.UnpackFolder(1) + "setup.exe"));
+  }
+}
+
+TEST(StubRun, EntryFailureStillRunsTheProgramAndTheCleanUpStaysInTheFolder) {
+  StubCase stub("run after refused entry");
+  // Files of the name the refused entry points at, outside the unpack folder: they must stay.
+  WriteWholeFile(stub.temp_folder + "keep.txt", Bytes("keep me"));
+  WriteWholeFile(stub.folder + "keep.txt", Bytes("keep me too"));
+  std::vector<uint8_t> package = BuildPackage(
+      "Refused", "Vornix tests", "", 2, 1,
+      {{"readme.txt", Bytes("read me"), 1}, {"placeholder", Bytes("outside"), 0}, {"marker.exe", PayloadProgram(), 1}});
+  ASSERT_NO_FATAL_FAILURE(RenameEntry(package, "placeholder", "..\\keep.txt"));
+  stub.WritePackage(package);
+
+  MessageBoxLooks looks;
+  const StubRun run = stub.Run(30000, [&](const MessageBoxSeen& box) { looks = LookAtMessageBox(box.window); });
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(2u, run.exit_code);
+  ASSERT_EQ(1u, run.boxes.size());
+  ExpectErrorBox(run.boxes[0], looks, CreateFileText(stub.temp_folder + "vornix_1\\..\\keep.~~c"));
+  EXPECT_EQ(PayloadSaw(stub.temp_folder + "vornix_1\\marker.exe", stub.temp_folder + "vornix_1"),
+            Text(ReadWholeFile(stub.marker)));
+  EXPECT_FALSE(DirectoryExists(stub.UnpackFolder(1)));
+  EXPECT_EQ(std::vector<std::string>{"keep.txt"}, FolderNames(stub.temp_folder));
+  EXPECT_EQ(Bytes("keep me"), ReadWholeFile(stub.temp_folder + "keep.txt"));
+  EXPECT_EQ(Bytes("keep me too"), ReadWholeFile(stub.folder + "keep.txt"));
+}
+
+TEST(StubRun, EntryFailureDecidesTheExitCodeBeforeAProgramThatCannotStart) {
+  StubCase stub("run damaged and cannot start");
+  std::vector<uint8_t> package = BuildPackage(
+      "Both", "Vornix tests", "", 1, 1, {{"data.bin", Bytes("some data"), 1}, {"setup.exe", Bytes("garbage"), 0}});
+  // The first stream's method identifier becomes "XXXX".
+  const std::string data_name = std::string("data.bin") + '\0';
+  const auto data = std::search(package.begin() + 339968, package.end(), data_name.begin(), data_name.end());
+  ASSERT_TRUE(data != package.end());
+  std::fill(data + data_name.size(), data + data_name.size() + 4, static_cast<uint8_t>('X'));
+  stub.WritePackage(package);
+
+  const StubRun run = stub.Run();
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(2u, run.exit_code);
+  ASSERT_EQ(2u, run.boxes.size());
+  EXPECT_EQ(CreateFileText(stub.temp_folder + "vornix_1\\data.~~c"), run.boxes[0].text);
+  EXPECT_EQ(ExecuteText(stub.temp_folder + "vornix_1\\setup.exe"), run.boxes[1].text);
+  EXPECT_EQ(Sorted({"data.bin", "setup.exe"}), FolderNames(stub.UnpackFolder(1)));
+}
+
+TEST(StubRun, ARefusedRunEntryNameStartsNothingOutsideTheFolder) {
+  StubCase stub("refused run entry");
+  // A program where the refused name points: it must never run.
+  WriteWholeFile(stub.temp_folder + "marker.exe", PayloadProgram());
+  std::vector<uint8_t> package =
+      BuildPackage("Refused run", "Vornix tests", "", 0, 1, {{"placeholder13", PayloadProgram(), 1}});
+  ASSERT_NO_FATAL_FAILURE(RenameEntry(package, "placeholder13", "..\\marker.exe"));
+  stub.WritePackage(package);
+
+  const StubRun run = stub.Run();
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(2u, run.exit_code);
+  ASSERT_EQ(2u, run.boxes.size());
+  EXPECT_EQ(CreateFileText(stub.temp_folder + "vornix_1\\..\\marker.~~c"), run.boxes[0].text);
+  EXPECT_EQ(ExecuteText(stub.temp_folder + "vornix_1\\..\\marker.exe"), run.boxes[1].text);
+  EXPECT_FALSE(FileExists(stub.marker));
+  EXPECT_EQ(Sorted({"marker.exe", "vornix_1"}), FolderNames(stub.temp_folder));
+}
+
+}  // namespace
+}  // namespace vornix

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Builds the Windows programs in build-win-bench and runs the stub benchmark under Wine on Xvfb: the
+# stub's size, how fast it unpacks the benchmark corpus (one entry and 253 entries, LZH and
+# LZRW1/KH) beside the container's own decode speed, and its processor time while the unpacked
+# program runs. Then the native codec benchmark's figures for the same corpus, for comparison
+# (built in build-win-bench/native; STUB_BENCH_NATIVE=0 skips them). Takes about three minutes.
+# Usage: bench/stub_bench.sh [RUNS]   (RUNS per figure, default 3; CORPUS_DIR as for bench/run.sh)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+CORPUS_DIR=${CORPUS_DIR:-${TMPDIR:-/tmp}/vornix-corpus}
+runs=${1:-3}
+build=build-win-bench
+
+if [ ! -f "$CORPUS_DIR/corpus.cat" ]; then
+  echo "stub_bench.sh: building the corpus in $CORPUS_DIR" >&2
+  bash "../shared/bench/make-corpus.sh" "$CORPUS_DIR"
+fi
+corpus=$(realpath "$CORPUS_DIR/corpus.cat")
+win_corpus="Z:${corpus//\//\\}"  # Wine maps / to drive Z:
+
+cmake --no-warn-unused-cli -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
+  -DCMAKE_BUILD_TYPE=Release -DVORNIX_BUILD_BENCH=ON > /dev/null
+cmake --build "$build" --target stub_bench > /dev/null
+
+echo "machine: $(nproc) processors, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs); $(wine --version)"
+echo "stub: $(cat "$build/app/vornix_stub.exe.size") bytes before padding ($build/app/vornix_stub.exe.size)"
+echo
+echo "\$ wine $build/bench/stub_bench.exe '$win_corpus' $runs   # WINEPREFIX=$build/wineprefix, on Xvfb"
+export WINEPREFIX=$PWD/$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineserver -k 2> /dev/null || true
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  wineserver -p
+  status=0
+  cmake/wine-run.sh "$WINEPREFIX" "$0/bench/stub_bench.exe" "$1" "$2" || status=$?
+  wineserver -k
+  exit $status' "$build" "$win_corpus" "$runs"
+
+if [ "${STUB_BENCH_NATIVE:-1}" != 0 ]; then
+  cmake -S . -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORNIX_BUILD_BENCH=ON \
+    -DVORNIX_BUILD_TESTS=OFF > /dev/null
+  ninja -C "$build/native" vornix_bench > /dev/null
+  echo
+  echo "\$ $build/native/bench/vornix_bench $corpus   # native, x86-64; the project's rows"
+  # The table's header, the project's rows and their legend; not the peers, nor the goals.
+  "$build/native/bench/vornix_bench" "$corpus" 2> /dev/null |
+    grep -E '^(codec|LZRW1/KH blocks|LZH|container)[ :]' | grep -v ' / zlib'
+fi
