@@ -14,15 +14,6 @@
 namespace vornix {
 namespace {
 
-using test::Bytes;
-using test::FailureOf;
-using test::FromString;
-using test::Hex;
-using test::kWorkedFirstEntry;
-using test::kWorkedHeader;
-using test::kWorkedTableStart;
-using test::Le32;
-
 // An executable: a stub of 0xCC bytes (never zero, never a valid header) and then the package.
 Bytes Image(std::initializer_list<Bytes> parts) {
   size_t size = static_cast<size_t>(PackageOffset);

@@ -1,5 +1,5 @@
 // What the package tests share: the worked example's texts and header bytes, little-endian reads
-// of written bytes and the message of a raised Exception.
+// of written bytes and the message of a raised Exception, and the names the tests use for them.
 #pragma once
 
 #include <cstdint>
@@ -37,3 +37,16 @@ std::string FailureOf(Operation operation) {
 }
 
 }  // namespace vornix::test
+
+// The package tests live in namespace vornix beside the unit they test and use these without their
+// namespace.
+namespace vornix {
+using test::Bytes;
+using test::FailureOf;
+using test::FromString;
+using test::Hex;
+using test::kWorkedFirstEntry;
+using test::kWorkedHeader;
+using test::kWorkedTableStart;
+using test::Le32;
+}  // namespace vornix

@@ -8,18 +8,11 @@
 #include <functional>
 
 #include "compression/lzrw1.h"
+#include "tests/compression/container_harness.h"
 #include "tests/package/package_test_support.h"
 
 namespace vornix {
 namespace {
-
-using test::Bytes;
-using test::FailureOf;
-using test::FromString;
-using test::Hex;
-using test::kWorkedFirstEntry;
-using test::kWorkedTableStart;
-using test::Le32;
 
 constexpr uint8_t kLzh = 0;
 constexpr uint8_t kLzrw = 1;
@@ -51,27 +44,11 @@ class Contents {
   std::deque<TMemoryStream> streams_;
 };
 
+// The container on memory streams, as the writer runs it.
 Bytes Compress(const Bytes& input, uint8_t method) {
-  TMemoryStream in(input), out;
-  Tlzrw1 container;
-  container.UseStreams = true;
-  container.InputStream = &in;
-  container.OutputStream = &out;
-  container.CompressionMethod = method;
-  TLZHProgress progress;
-  container.Compress(progress);
-  return out.Data();
+  return test::ContainerRun(test::Mode::Stream).Compress(input, method);
 }
-
-Bytes Decompress(const Bytes& stream) {
-  TMemoryStream in(stream), out;
-  Tlzrw1 container;
-  container.UseStreams = true;
-  container.InputStream = &in;
-  container.OutputStream = &out;
-  container.Decompress();
-  return out.Data();
-}
+Bytes Decompress(const Bytes& stream) { return test::ContainerRun(test::Mode::Stream).Decompress(stream); }
 
 struct UnpackedEntry {
   std::string name;

@@ -10,18 +10,21 @@ std::string WindowText(HWND window) {
   return text;
 }
 
-struct BoxSearch {
+struct WindowSearch {
   DWORD process;
+  const std::string* class_name;
+  bool visible_only;
   HWND found;
 };
 
-BOOL CALLBACK FindBox(HWND window, LPARAM search_address) {
-  auto* search = reinterpret_cast<BoxSearch*>(search_address);
-  char class_name[16] = {};
+BOOL CALLBACK FindWindowOfProcess(HWND window, LPARAM search_address) {
+  auto* search = reinterpret_cast<WindowSearch*>(search_address);
+  char class_name[64] = {};
   GetClassNameA(window, class_name, sizeof class_name);
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
-  if (std::string(class_name) == "#32770" && process == search->process && IsWindowVisible(window)) {
+  if (process == search->process && *search->class_name == class_name &&
+      (!search->visible_only || IsWindowVisible(window))) {
     search->found = window;
     return FALSE;
   }
@@ -30,13 +33,17 @@ BOOL CALLBACK FindBox(HWND window, LPARAM search_address) {
 
 }  // namespace
 
+HWND FindProcessWindow(DWORD process, const std::string& class_name, bool visible_only) {
+  WindowSearch search = {process, &class_name, visible_only, nullptr};
+  EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 MessageBoxSeen WaitForMessageBox(DWORD limit_ms, DWORD process) {
   MessageBoxSeen seen;
   DWORD start = GetTickCount();
   while (GetTickCount() - start < limit_ms) {
-    BoxSearch search = {process, nullptr};
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
-    HWND box = search.found;
+    HWND box = FindProcessWindow(process, "#32770", true);
     if (box != nullptr) {
       seen.window = box;
       seen.caption = WindowText(box);

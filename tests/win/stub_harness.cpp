@@ -1,6 +1,8 @@
 // The stub test harness.
 #include "tests/win/stub_harness.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -37,6 +39,10 @@ void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data) {
   file.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
+std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
 bool FileExists(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -59,6 +65,11 @@ std::vector<std::string> FolderNames(const std::string& folder) {
     if (name != "." && name != "..") names.push_back(name);
   } while (FindNextFileA(search, &found));
   FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> names) {
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -168,34 +179,35 @@ StubRun StubCase::Run(DWORD limit_ms, const std::function<void(const MessageBoxS
   return Watch(Start(), limit_ms, on_box);
 }
 
-namespace {
-
-struct WindowSearch {
-  DWORD process;
-  HWND found;
-};
-
-BOOL CALLBACK FindMainWindow(HWND window, LPARAM search_address) {
-  auto* search = reinterpret_cast<WindowSearch*>(search_address);
-  char class_name[32] = {};
-  GetClassNameA(window, class_name, sizeof class_name);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process == search->process && std::string(class_name) == "TMainForm" && IsWindowVisible(window)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
+RunningStub::RunningStub(const StubCase& stub, PROCESS_INFORMATION process) : stub_(stub), process_(process) {
+  DuplicateHandle(GetCurrentProcess(), process.hProcess, GetCurrentProcess(), &own_handle_, 0, FALSE,
+                  DUPLICATE_SAME_ACCESS);
 }
 
-}  // namespace
+RunningStub::~RunningStub() {
+  if (!watched_) {
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  if (WaitForSingleObject(own_handle_, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(own_handle_, 99);
+    WaitForSingleObject(own_handle_, 5000);
+  }
+  CloseHandle(own_handle_);
+}
+
+HWND RunningStub::MainWindow() const { return WaitForMainWindow(process_.dwProcessId, 10000); }
+
+StubRun RunningStub::Watch(DWORD limit_ms, const std::function<void(const MessageBoxSeen&)>& on_box) {
+  watched_ = true;
+  return stub_.Watch(process_, limit_ms, on_box);
+}
 
 HWND WaitForMainWindow(DWORD process, DWORD limit_ms) {
   const DWORD start = GetTickCount();
   do {
-    WindowSearch search = {process, nullptr};
-    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) return search.found;
+    const HWND found = FindProcessWindow(process, "TMainForm", true);
+    if (found != nullptr) return found;
     Sleep(20);
   } while (GetTickCount() - start < limit_ms);
   return nullptr;
@@ -235,6 +247,50 @@ PROCESS_INFORMATION StartWithFolders(StubCase& stub, const std::string& temp_fol
   stub.temp_folder = own_temp_folder;
   stub.marker = own_marker;
   return process;
+}
+
+bool Eventually(const std::function<bool()>& condition, DWORD limit_ms) {
+  const DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start >= limit_ms) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
+namespace {
+
+// Calls found with each running process whose executable is called name.
+void ForEachProcessNamed(const char* name, const std::function<void(DWORD)>& found) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (lstrcmpiA(entry.szExeFile, name) == 0) found(entry.th32ProcessID);
+  }
+  CloseHandle(snapshot);
+}
+
+}  // namespace
+
+bool ProgramRunning(const char* name) {
+  bool running = false;
+  ForEachProcessNamed(name, [&](DWORD) { running = true; });
+  return running;
+}
+
+std::vector<RunningProgram> RunningPrograms(const char* name) {
+  std::vector<RunningProgram> found;
+  ForEachProcessNamed(name, [&](DWORD pid) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process == nullptr) return;
+    char path[MAX_PATH] = {};
+    DWORD length = MAX_PATH;
+    if (QueryFullProcessImageNameA(process, 0, path, &length)) found.push_back({pid, path});
+    CloseHandle(process);
+  });
+  return found;
 }
 
 }  // namespace vornix

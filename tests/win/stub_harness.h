@@ -20,12 +20,17 @@ namespace vornix {
 std::string TestProgramFolder();
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data);
+// A text as bytes, and bytes as a text.
+std::vector<uint8_t> Bytes(const std::string& text);
+std::string Text(const std::vector<uint8_t>& bytes);
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // Deletes a folder with everything in it; missing is fine.
 void DeleteTree(const std::string& path);
 // The names in a folder, sorted, without "." and "..".
 std::vector<std::string> FolderNames(const std::string& folder);
+// The names sorted as FolderNames sorts them, to compare with its result.
+std::vector<std::string> Sorted(std::vector<std::string> names);
 
 // The payload program, packed under a name that selects its part (see payload.cpp): "marker.exe"
 // writes what it saw to the file named by VORNIX_TEST_MARKER and ends; "launcher.exe" starts
@@ -40,6 +45,9 @@ struct StubFile {
   std::vector<uint8_t> data;
   uint8_t method = 0;
 };
+
+// The header flag that has the stub run the entry at run_index once everything is unpacked.
+constexpr uint8_t kRunAfterUnpack = 1;
 
 // Builds a package the way the writer does, from the real stub.
 std::vector<uint8_t> BuildPackage(const std::string& title, const std::string& publisher, const std::string& note,
@@ -82,6 +90,30 @@ class StubCase {
   HANDLE release = nullptr;
 };
 
+// A started stub. A test that fails half-way ends it on the way out, so that no window or box of
+// one case is left over for the next.
+class RunningStub {
+ public:
+  RunningStub(const StubCase& stub, PROCESS_INFORMATION process);
+  explicit RunningStub(const StubCase& stub) : RunningStub(stub, stub.Start()) {}
+  ~RunningStub();
+  RunningStub(const RunningStub&) = delete;
+  RunningStub& operator=(const RunningStub&) = delete;
+
+  DWORD Id() const { return process_.dwProcessId; }
+  HANDLE Handle() const { return own_handle_; }
+  // Waits up to 10 s for the main window; see WaitForMainWindow.
+  HWND MainWindow() const;
+  // Answers the boxes until the stub ends; see StubCase::Watch.
+  StubRun Watch(DWORD limit_ms = 30000, const std::function<void(const MessageBoxSeen&)>& on_box = nullptr);
+
+ private:
+  const StubCase& stub_;
+  PROCESS_INFORMATION process_;
+  HANDLE own_handle_ = nullptr;  // still open after Watch closed process_'s handles
+  bool watched_ = false;
+};
+
 // The stub's main window (class "TMainForm") of a process, waiting up to limit_ms for it to show.
 HWND WaitForMainWindow(DWORD process, DWORD limit_ms);
 // Closes a window as the user would with its close button.
@@ -99,5 +131,19 @@ MessageBoxLooks LookAtMessageBox(HWND box);
 // Starts the case's package as Start does, but with another temporary directory (given as TMP and
 // TEMP, as it is: with or without its trailing backslash) and another marker path.
 PROCESS_INFORMATION StartWithFolders(StubCase& stub, const std::string& temp_folder, const std::string& marker);
+
+// Waits up to limit_ms for condition to hold, looking every 20 ms: windows coming and going and
+// processes starting have no handle of their own to wait for.
+bool Eventually(const std::function<bool()>& condition, DWORD limit_ms);
+
+// Whether a process whose executable is called name (in any case) runs.
+bool ProgramRunning(const char* name);
+struct RunningProgram {
+  DWORD pid;
+  std::string path;
+};
+// The running processes whose executable is called name, with the full path of each; one whose
+// path cannot be read is left out.
+std::vector<RunningProgram> RunningPrograms(const char* name);
 
 }  // namespace vornix

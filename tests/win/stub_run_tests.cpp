@@ -5,94 +5,15 @@
 
 #include <windows.h>
 
-#include <tlhelp32.h>
-
-#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "tests/win/package_bytes.h"
+#include "tests/win/stub_expectations.h"
 #include "tests/win/stub_harness.h"
 
 namespace vornix {
 namespace {
-
-std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
-
-std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
-
-std::vector<std::string> Sorted(std::vector<std::string> names) {
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-// What the payload writes: its path, its command line and its working directory, one a line.
-std::string PayloadSaw(const std::string& program, const std::string& directory) {
-  return program + "\n\"" + program + "\"\n" + directory + "\n";
-}
-
-// Of the box's style 0x42010, what Wine lets another process see: OK only, task-modal. (Wine 8 gives
-// an MB_TOPMOST box no WS_EX_TOPMOST; only MB_SYSTEMMODAL does.)
-void ExpectErrorBox(const MessageBoxSeen& box, const MessageBoxLooks& looks, const std::string& text) {
-  EXPECT_EQ("Quorrin Vornix 1.0", box.caption);
-  EXPECT_EQ(text, box.text);
-  EXPECT_EQ(std::vector<int>{IDOK}, looks.buttons);
-  EXPECT_TRUE(looks.main_window_disabled);
-}
-
-std::string ExecuteText(const std::string& program) {
-  return "     Could not execute file \"" + program + "\".\r\rPlease obtain a newer distribution of this package.\r\r";
-}
-
-std::string CreateFileText(const std::string& scratch) {
-  return "     Could not create file \"" + scratch +
-         "\".\r     This package could not be unpacked.  Please make sure that\ryou have downloaded the complete "
-         "package and that you have enough free\rspace on the disk drive where your Windows is installed.";
-}
-
-// Gives the entry built under the name placeholder the name name (of the same length), in place.
-void RenameEntry(std::vector<uint8_t>& package, const std::string& placeholder, const std::string& name) {
-  const std::string wanted = placeholder + '\0';
-  const auto at = std::search(package.begin() + 339968, package.end(), wanted.begin(), wanted.end());
-  ASSERT_TRUE(at != package.end());
-  ASSERT_EQ(placeholder.size(), name.size());
-  std::copy(name.begin(), name.end(), at);
-}
-
-struct RunningProgram {
-  DWORD pid;
-  std::string path;
-};
-
-// The running processes whose executable is called name, with the full path of each.
-std::vector<RunningProgram> RunningPrograms(const char* name) {
-  std::vector<RunningProgram> found;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return found;
-  PROCESSENTRY32 entry = {};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    if (lstrcmpiA(entry.szExeFile, name) != 0) continue;
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
-    if (process == nullptr) continue;
-    char path[MAX_PATH] = {};
-    DWORD length = MAX_PATH;
-    if (QueryFullProcessImageNameA(process, 0, path, &length)) found.push_back({entry.th32ProcessID, path});
-    CloseHandle(process);
-  }
-  CloseHandle(snapshot);
-  return found;
-}
-
-// Waits up to limit_ms for condition to hold; returns whether it did.
-template <typename Condition>
-bool WaitUntil(Condition condition, DWORD limit_ms) {
-  const DWORD start = GetTickCount();
-  while (!condition()) {
-    if (GetTickCount() - start >= limit_ms) return false;
-    Sleep(50);
-  }
-  return true;
-}
 
 // Sets an environment variable that Start passes on to the stub and its programs, for one scope.
 class ScopedVariable {
@@ -135,7 +56,7 @@ TEST(StubRun, ProgramStartedFromTheUnpackFolderHoldsUpTheCleanUp) {
       {{"launcher.exe", PayloadProgram(), 1}, {"second.exe", PayloadProgram(), 0}, {"notes.txt", Bytes("notes"), 1}}));
   const PROCESS_INFORMATION stub_process = stub.Start();
   const std::string second = stub.temp_folder + "vornix_1\\second.exe";
-  const bool only_second = WaitUntil(
+  const bool only_second = Eventually(
       [&] {
         const std::vector<RunningProgram> seconds = RunningPrograms("second.exe");
         return RunningPrograms("launcher.exe").empty() && seconds.size() == 1 && seconds[0].path == second;
@@ -229,11 +150,13 @@ TEST(StubRun, EntryFailureStillRunsTheProgramAndTheCleanUpStaysInTheFolder) {
   // Files of the name the refused entry points at, outside the unpack folder: they must stay.
   WriteWholeFile(stub.temp_folder + "keep.txt", Bytes("keep me"));
   WriteWholeFile(stub.folder + "keep.txt", Bytes("keep me too"));
-  std::vector<uint8_t> package = BuildPackage(
-      "Refused", "Vornix tests", "", 2, 1,
-      {{"readme.txt", Bytes("read me"), 1}, {"placeholder", Bytes("outside"), 0}, {"marker.exe", PayloadProgram(), 1}});
-  ASSERT_NO_FATAL_FAILURE(RenameEntry(package, "placeholder", "..\\keep.txt"));
-  stub.WritePackage(package);
+  PackageBytes package(
+      BuildPackage("Refused", "Vornix tests", "", 2, 1,
+                   {{"readme.txt", Bytes("read me"), 1}, {"placeholder", Bytes("outside"), 0}, MarkerProgram()}));
+  ASSERT_EQ("placeholder", package.Name(1));
+  package.Rename(1, "..\\keep.txt");
+  ASSERT_EQ("..\\keep.txt", package.Name(1));
+  stub.WritePackage(package.bytes);
 
   MessageBoxLooks looks;
   const StubRun run = stub.Run(30000, [&](const MessageBoxSeen& box) { looks = LookAtMessageBox(box.window); });
@@ -251,14 +174,11 @@ TEST(StubRun, EntryFailureStillRunsTheProgramAndTheCleanUpStaysInTheFolder) {
 
 TEST(StubRun, EntryFailureDecidesTheExitCodeBeforeAProgramThatCannotStart) {
   StubCase stub("run damaged and cannot start");
-  std::vector<uint8_t> package = BuildPackage(
-      "Both", "Vornix tests", "", 1, 1, {{"data.bin", Bytes("some data"), 1}, {"setup.exe", Bytes("garbage"), 0}});
-  // The first stream's method identifier becomes "XXXX".
-  const std::string data_name = std::string("data.bin") + '\0';
-  const auto data = std::search(package.begin() + 339968, package.end(), data_name.begin(), data_name.end());
-  ASSERT_TRUE(data != package.end());
-  std::fill(data + data_name.size(), data + data_name.size() + 4, static_cast<uint8_t>('X'));
-  stub.WritePackage(package);
+  PackageBytes package(BuildPackage("Both", "Vornix tests", "", 1, 1,
+                                    {{"data.bin", Bytes("some data"), 1}, {"setup.exe", Bytes("garbage"), 0}}));
+  ASSERT_EQ("data.bin", package.Name(0));
+  DamageId(package, 0);
+  stub.WritePackage(package.bytes);
 
   const StubRun run = stub.Run();
   ASSERT_TRUE(run.exited);
@@ -273,10 +193,11 @@ TEST(StubRun, ARefusedRunEntryNameStartsNothingOutsideTheFolder) {
   StubCase stub("refused run entry");
   // A program where the refused name points: it must never run.
   WriteWholeFile(stub.temp_folder + "marker.exe", PayloadProgram());
-  std::vector<uint8_t> package =
-      BuildPackage("Refused run", "Vornix tests", "", 0, 1, {{"placeholder13", PayloadProgram(), 1}});
-  ASSERT_NO_FATAL_FAILURE(RenameEntry(package, "placeholder13", "..\\marker.exe"));
-  stub.WritePackage(package);
+  PackageBytes package(BuildPackage("Refused run", "Vornix tests", "", 0, 1, {{"placeholder13", PayloadProgram(), 1}}));
+  ASSERT_EQ("placeholder13", package.Name(0));
+  package.Rename(0, "..\\marker.exe");
+  ASSERT_EQ("..\\marker.exe", package.Name(0));
+  stub.WritePackage(package.bytes);
 
   const StubRun run = stub.Run();
   ASSERT_TRUE(run.exited);

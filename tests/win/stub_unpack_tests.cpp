@@ -12,19 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include "tests/win/package_bytes.h"
+#include "tests/win/stub_expectations.h"
 #include "tests/win/stub_harness.h"
 
 namespace vornix {
 namespace {
-
-// The could-not-create box of an entry, for its scratch file "vornix_1\<scratch>".
-std::string CreateFileText(const StubCase& stub, const std::string& scratch) {
-  return "     Could not create file \"" + stub.UnpackFolder(1) + scratch +
-         "\".\r     This package could not be unpacked.  Please make sure that\ryou have downloaded the complete "
-         "package and that you have enough free\rspace on the disk drive where your Windows is installed.";
-}
-
-std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
 // Data that takes both coders through all their items: noise, text, long runs of one byte and a
 // small alphabet, cut to size (the sizes used are no multiples of the 32768-byte blocks).
@@ -46,73 +39,8 @@ std::vector<uint8_t> MixedData(size_t size) {
   return data;
 }
 
-// A package built by BuildPackage, open for damage. The package starts at 339968, behind the padded
-// stub: a 12-byte header (the three text lengths at +5, +6, +7), publisher, title and note, then one
-// 8-byte slot per entry (Offset, Size; little-endian), and the entries: name, zero byte, stream.
-class PackageBytes {
- public:
-  explicit PackageBytes(std::vector<uint8_t> package) : bytes(std::move(package)) {}
-
-  uint32_t Load32(size_t at) const {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-  }
-  void Store32(size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
-  }
-  size_t Slot(int entry) const {
-    const size_t start = 339968;
-    return start + 12 + bytes[start + 5] + bytes[start + 6] + bytes[start + 7] + 8 * static_cast<size_t>(entry);
-  }
-  uint32_t Offset(int entry) const { return Load32(Slot(entry)); }
-  uint32_t Size(int entry) const { return Load32(Slot(entry) + 4); }
-  void SetSlot(int entry, uint32_t offset, uint32_t size) {
-    Store32(Slot(entry), offset);
-    Store32(Slot(entry) + 4, size);
-  }
-  // The first byte of the entry's compressed stream, behind its name's zero byte.
-  size_t Stream(int entry) const {
-    size_t at = Offset(entry);
-    while (bytes[at] != 0) ++at;
-    return at + 1;
-  }
-  std::string Name(int entry) const {
-    const size_t start = Offset(entry);
-    return std::string(bytes.begin() + start, bytes.begin() + Stream(entry) - 1);
-  }
-  // Gives the entry a name of the same length as the one it was built with; the empty name takes
-  // a one-byte placeholder and moves the entry's start onto the zero byte.
-  void Rename(int entry, const std::string& name) {
-    if (name.empty()) {
-      SetSlot(entry, Offset(entry) + 1, Size(entry) - 1);
-      return;
-    }
-    std::copy(name.begin(), name.end(), bytes.begin() + Offset(entry));
-  }
-
-  std::vector<uint8_t> bytes;
-};
-
-struct BoxSearch {
-  DWORD process;
-  bool found;
-};
-
-BOOL CALLBACK FindAnyBox(HWND window, LPARAM search_address) {
-  auto* search = reinterpret_cast<BoxSearch*>(search_address);
-  char class_name[16] = {};
-  GetClassNameA(window, class_name, sizeof class_name);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == search->process && std::string(class_name) == "#32770") search->found = true;
-  return !search->found;
-}
-
 // True while a message box of the process exists, shown or not shown yet.
-bool HasMessageBox(DWORD process) {
-  BoxSearch search = {process, false};
-  EnumWindows(FindAnyBox, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
+bool HasMessageBox(DWORD process) { return FindProcessWindow(process, "#32770", false) != nullptr; }
 
 // A run of the stub up to the end of its unpacking. Without a program to run, the window then stays
 // open, and the files with it, until the user closes it.
@@ -186,16 +114,12 @@ std::vector<StubRun> CloseAll(const std::vector<const StubCase*>& cases, const s
   return ends;
 }
 
+// The could-not-create boxes of the entries, for their scratch files "vornix_1\<scratch>".
 void ExpectCreateFileBoxes(const StubCase& stub, const Unpacking& run, const std::vector<std::string>& scratches) {
   ASSERT_EQ(scratches.size(), run.boxes.size());
   for (size_t i = 0; i < scratches.size(); ++i) {
     SCOPED_TRACE("box " + std::to_string(i));
-    EXPECT_EQ("Quorrin Vornix 1.0", run.boxes[i].caption);
-    EXPECT_EQ(CreateFileText(stub, scratches[i]), run.boxes[i].text);
-    // Of the box's style 0x42010, what Wine lets another process see: OK only, task-modal. (Wine 8
-    // gives an MB_TOPMOST box no WS_EX_TOPMOST; only MB_SYSTEMMODAL does.)
-    EXPECT_EQ(std::vector<int>{IDOK}, run.looks[i].buttons);
-    EXPECT_TRUE(run.looks[i].main_window_disabled);
+    ExpectErrorBox(run.boxes[i], run.looks[i], CreateFileText(stub.UnpackFolder(1) + scratches[i]));
   }
 }
 
@@ -220,11 +144,6 @@ void ExpectFileBytes(const std::string& path, const std::vector<uint8_t>& data) 
   ASSERT_EQ(data.size(), got.size()) << path;
   const auto differ = std::mismatch(data.begin(), data.end(), got.begin());
   EXPECT_TRUE(differ.first == data.end()) << path << " differs at byte " << (differ.first - data.begin());
-}
-
-std::vector<std::string> Sorted(std::vector<std::string> names) {
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // The folders from the unpack folder up to the drive's root, each ending in a backslash.
@@ -289,9 +208,9 @@ TEST(StubUnpack, EveryMethodUnpacksEveryFileByteForByte) {
   ExpectExitCodes(CloseAll(set.cases, runs), 0);
 }
 
-// Damage that the container must notice: an unknown method identifier, an original size larger
-// than the code holds, and a block length over 32769 (the stream layout: docs/container-format.md).
-void DamageId(PackageBytes& package, int entry) { package.Store32(package.Stream(entry), 0x58585858); }
+// Damage that the container must notice besides an unknown method identifier (DamageId): an
+// original size larger than the code holds, and a block length over 32769 (the stream layout:
+// docs/container-format.md).
 void RaiseOriginalSize(PackageBytes& package, int entry) {
   const size_t at = package.Stream(entry) + 4;
   package.Store32(at, package.Load32(at) + 4096);
@@ -347,7 +266,7 @@ TEST(StubUnpack, DamagedEntryBeforeTheProgramIsRemovedByTheCleanUp) {
   const std::vector<StubFile> files = {
       {"first.txt", Bytes("first"), 1},
       {"block.bin", MixedData(100000), 1},
-      {"marker.exe", PayloadProgram(), 1},
+      MarkerProgram(),
   };
   PackageBytes package(BuildPackage("Damaged", "Vornix tests", "", 2, 1, files));
   DamageSecondBlock(package, 1);
@@ -358,12 +277,10 @@ TEST(StubUnpack, DamagedEntryBeforeTheProgramIsRemovedByTheCleanUp) {
   ASSERT_TRUE(run.exited);
   EXPECT_EQ(2u, run.exit_code);
   ASSERT_EQ(1u, run.boxes.size());
-  EXPECT_EQ(CreateFileText(stub, "block.~~c"), run.boxes[0].text);
+  EXPECT_EQ(CreateFileText(stub.UnpackFolder(1) + "block.~~c"), run.boxes[0].text);
   EXPECT_EQ(Sorted({"first.txt", "block.bin"}), while_box);
-  const std::string program = stub.UnpackFolder(1) + "marker.exe";
-  const std::vector<uint8_t> seen = ReadWholeFile(stub.marker);
-  EXPECT_EQ(program + "\n\"" + program + "\"\n" + stub.temp_folder + "vornix_1\n",
-            std::string(seen.begin(), seen.end()));
+  EXPECT_EQ(PayloadSaw(stub.UnpackFolder(1) + "marker.exe", stub.temp_folder + "vornix_1"),
+            Text(ReadWholeFile(stub.marker)));
   EXPECT_FALSE(DirectoryExists(stub.UnpackFolder(1)));
   EXPECT_TRUE(FolderNames(stub.temp_folder).empty());
 }
