@@ -212,24 +212,24 @@ std::vector<EntryStream> ReadEntries(const std::string& path) {
 
 void BuildPackage(Package& package, const std::vector<uint8_t>& corpus, const std::vector<uint8_t>& stub,
                   const std::vector<uint8_t>& payload) {
-  vornix::PackageSpec spec;
-  spec.Stub = stub;
-  spec.Title = "stub_bench " + package.label;
-  spec.Publisher = "vornix";
+  vornix::PackagePlan plan;
+  plan.Stub = stub;
+  plan.Title = "stub_bench " + package.label;
+  plan.Publisher = "vornix";
   std::vector<std::unique_ptr<TMemoryStream>> contents;
   for (const Piece& piece : package.pieces) {
     contents.push_back(std::make_unique<TMemoryStream>(
         std::vector<uint8_t>(corpus.begin() + piece.offset, corpus.begin() + piece.offset + piece.size)));
-    spec.Files.push_back({piece.name, contents.back().get(), package.method});
+    plan.Files.push_back({piece.name, contents.back().get(), package.method});
   }
   contents.push_back(std::make_unique<TMemoryStream>(payload));
-  spec.Files.push_back({"payload.exe", contents.back().get(), package.method});
-  spec.RunIndex = static_cast<uint8_t>(spec.Files.size() - 1);
-  spec.Flags = vornix::RunAfterUnpack;
+  plan.Files.push_back({"payload.exe", contents.back().get(), package.method});
+  plan.RunIndex = static_cast<uint8_t>(plan.Files.size() - 1);
+  plan.Flags = vornix::RunAfterUnpack;
   const int64_t start = Now();
   {
     TFileStream output(package.path, TFileStream::Mode::Create);
-    vornix::WritePackage(spec, output);
+    vornix::WritePackage(plan, output);
     package.bytes = output.Size();
   }
   package.build_seconds = Seconds(start, Now());

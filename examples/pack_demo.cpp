@@ -25,16 +25,16 @@ int main(int argc, char** argv) {
     const std::vector<uint8_t> note = Load(argv[4]);
     vornix::TMemoryStream installer(Load(argv[2]));
     vornix::TMemoryStream readme(Load(argv[3]));
-    vornix::PackageSpec spec;
-    spec.Stub = Load(argv[1]);
-    spec.Title = "Vornix Demo";
-    spec.Publisher = "the Vornix developers";
-    spec.Note.assign(note.begin(), note.end());
-    spec.RunIndex = 0;
-    spec.Flags = vornix::RunAfterUnpack;
-    spec.Files = {{"demo-setup.exe", &installer, 1}, {"readme.txt", &readme, 0}};
+    vornix::PackagePlan plan;
+    plan.Stub = Load(argv[1]);
+    plan.Title = "Vornix Demo";
+    plan.Publisher = "the Vornix developers";
+    plan.Note.assign(note.begin(), note.end());
+    plan.RunIndex = 0;
+    plan.Flags = vornix::RunAfterUnpack;
+    plan.Files = {{"demo-setup.exe", &installer, 1}, {"readme.txt", &readme, 0}};
     vornix::TFileStream output(argv[5], vornix::TFileStream::Mode::Create);
-    vornix::WritePackage(spec, output);
+    vornix::WritePackage(plan, output);
     std::printf("%s: %lld bytes (stub %lld, package %lld)\n", argv[5], static_cast<long long>(output.Size()),
                 static_cast<long long>(vornix::PackageOffset),
                 static_cast<long long>(output.Size() - vornix::PackageOffset));

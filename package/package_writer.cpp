@@ -47,19 +47,19 @@ uint32_t WriteEntry(const PackageFile& file, TStream& output, int64_t offset) {
 
 }  // namespace
 
-void CheckPackageSpec(const PackageSpec& Spec) {
-  if (Spec.Stub.size() > static_cast<size_t>(PackageOffset)) {
-    throw Exception("The stub is " + std::to_string(Spec.Stub.size()) + " bytes long; it must fit in " +
+void CheckPackagePlan(const PackagePlan& Plan) {
+  if (Plan.Stub.size() > static_cast<size_t>(PackageOffset)) {
+    throw Exception("The stub is " + std::to_string(Plan.Stub.size()) + " bytes long; it must fit in " +
                     std::to_string(PackageOffset));
   }
-  CheckText("The title", Spec.Title);
-  CheckText("The publisher", Spec.Publisher);
-  CheckText("The note", Spec.Note);
-  if (Spec.Files.size() > kMaxEntries) {
-    throw Exception(std::to_string(Spec.Files.size()) + " files given; a package holds at most " +
+  CheckText("The title", Plan.Title);
+  CheckText("The publisher", Plan.Publisher);
+  CheckText("The note", Plan.Note);
+  if (Plan.Files.size() > kMaxEntries) {
+    throw Exception(std::to_string(Plan.Files.size()) + " files given; a package holds at most " +
                     std::to_string(kMaxEntries));
   }
-  for (const PackageFile& file : Spec.Files) {
+  for (const PackageFile& file : Plan.Files) {
     if (const char* problem = EntryNameProblem(file.Name)) {
       throw Exception("The name \"" + file.Name + "\" cannot be unpacked: " + problem);
     }
@@ -67,33 +67,33 @@ void CheckPackageSpec(const PackageSpec& Spec) {
   }
 }
 
-void WritePackage(const PackageSpec& Spec, TStream& Output) {
-  CheckPackageSpec(Spec);
+void WritePackage(const PackagePlan& Plan, TStream& Output) {
+  CheckPackagePlan(Plan);
   // The stub, padded to the package offset.
-  std::vector<uint8_t> front(Spec.Stub);
+  std::vector<uint8_t> front(Plan.Stub);
   front.resize(static_cast<size_t>(PackageOffset), 0);
   WriteAll(Output, front.data(), front.size());
 
   uint8_t header[kPackageHeaderSize] = {};
   StoreLE16(header, PackageVersion);
-  header[4] = static_cast<uint8_t>(Spec.Files.size());
-  header[5] = static_cast<uint8_t>(Spec.Publisher.size());
-  header[6] = static_cast<uint8_t>(Spec.Title.size());
-  header[7] = static_cast<uint8_t>(Spec.Note.size());
-  header[8] = Spec.RunIndex;
-  header[9] = Spec.Flags;
+  header[4] = static_cast<uint8_t>(Plan.Files.size());
+  header[5] = static_cast<uint8_t>(Plan.Publisher.size());
+  header[6] = static_cast<uint8_t>(Plan.Title.size());
+  header[7] = static_cast<uint8_t>(Plan.Note.size());
+  header[8] = Plan.RunIndex;
+  header[9] = Plan.Flags;
   WriteAll(Output, header, sizeof header);
-  WriteAll(Output, Spec.Publisher.data(), Spec.Publisher.size());
-  WriteAll(Output, Spec.Title.data(), Spec.Title.size());
-  WriteAll(Output, Spec.Note.data(), Spec.Note.size());
+  WriteAll(Output, Plan.Publisher.data(), Plan.Publisher.size());
+  WriteAll(Output, Plan.Title.data(), Plan.Title.size());
+  WriteAll(Output, Plan.Note.data(), Plan.Note.size());
 
   // The table is written as zeros first and filled in once every entry's size is known.
   const int64_t table_start = Output.Position();
-  std::vector<uint8_t> table(Spec.Files.size() * kEntrySlotSize, 0);
+  std::vector<uint8_t> table(Plan.Files.size() * kEntrySlotSize, 0);
   WriteAll(Output, table.data(), table.size());
   int64_t offset = table_start + static_cast<int64_t>(table.size());
-  for (size_t i = 0; i < Spec.Files.size(); ++i) {
-    const uint32_t size = WriteEntry(Spec.Files[i], Output, offset);
+  for (size_t i = 0; i < Plan.Files.size(); ++i) {
+    const uint32_t size = WriteEntry(Plan.Files[i], Output, offset);
     StoreLE32(&table[i * kEntrySlotSize], static_cast<uint32_t>(offset));
     StoreLE32(&table[i * kEntrySlotSize + 4], size);
     offset += size;

@@ -19,7 +19,7 @@ struct PackageFile {
   uint8_t Method = 0;          // the container's CompressionMethod: 0 LZH, 1 LZRW1/KH, 2 Advise
 };
 
-struct PackageSpec {
+struct PackagePlan {
   std::vector<uint8_t> Stub;  // at most PackageOffset bytes
   std::string Title;
   std::string Publisher;
@@ -31,11 +31,11 @@ struct PackageSpec {
 
 // Raises Exception, naming the text, the file or the limit, when the texts, the entry count, a
 // name or the stub cannot go into a package.
-void CheckPackageSpec(const PackageSpec& Spec);
+void CheckPackagePlan(const PackagePlan& Plan);
 
-// Checks Spec, then writes the package to Output, which must be empty and seekable (the table is
-// filled in once the entries' sizes are known). Raises Exception on a refused spec, on an entry
+// Checks Plan, then writes the package to Output, which must be empty and seekable (the table is
+// filled in once the entries' sizes are known). Raises Exception on a refused plan, on an entry
 // that would end at or past 2^31, and passes on the container's errors.
-void WritePackage(const PackageSpec& Spec, TStream& Output);
+void WritePackage(const PackagePlan& Plan, TStream& Output);
 
 }  // namespace vornix

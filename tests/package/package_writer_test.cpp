@@ -27,7 +27,7 @@ Bytes Slice(const Bytes& bytes, size_t start, size_t count) {
                bytes.begin() + static_cast<std::ptrdiff_t>(start + count));
 }
 
-// The files' contents, as streams that live as long as the spec that points at them.
+// The files' contents, as streams that live as long as the plan that points at them.
 class Contents {
  public:
   PackageFile File(const std::string& name, const Bytes& bytes, uint8_t method = kLzrw) {
@@ -76,18 +76,18 @@ std::vector<UnpackedEntry> ReadBack(const Bytes& image, TPackageHeader& header) 
 
 TEST(PackageWriter, WorkedExampleLayout) {
   Contents contents;
-  PackageSpec spec;
-  spec.Publisher = test::kWorkedPublisher;
-  spec.Title = test::kWorkedTitle;
-  spec.Note = test::kWorkedNote;
-  spec.RunIndex = 12;
-  spec.Flags = RunAfterUnpack;
+  PackagePlan plan;
+  plan.Publisher = test::kWorkedPublisher;
+  plan.Title = test::kWorkedTitle;
+  plan.Note = test::kWorkedNote;
+  plan.RunIndex = 12;
+  plan.Flags = RunAfterUnpack;
   for (int i = 0; i < 16; ++i) {
     const std::string name = i == 12 ? "setup.exe" : "part" + std::to_string(i) + ".dat";
-    spec.Files.push_back(contents.File(name, FromString("content of " + name)));
+    plan.Files.push_back(contents.File(name, FromString("content of " + name)));
   }
   TMemoryStream output;
-  WritePackage(spec, output);
+  WritePackage(plan, output);
   const Bytes& image = output.Data();
 
   EXPECT_EQ(Slice(image, kPackageStart, 12), test::kWorkedHeader);
@@ -102,9 +102,9 @@ TEST(PackageWriter, WorkedExampleLayout) {
     const uint8_t* slot = image.data() + kPackageStart + kWorkedTableStart + 8 * i;
     const uint32_t offset = Le32(slot), size = Le32(slot + 4);
     EXPECT_EQ(offset, next) << i;
-    Bytes expected = FromString(spec.Files[i].Name);
+    Bytes expected = FromString(plan.Files[i].Name);
     expected.push_back(0);
-    const Bytes stream = Compress(FromString("content of " + spec.Files[i].Name), kLzrw);
+    const Bytes stream = Compress(FromString("content of " + plan.Files[i].Name), kLzrw);
     expected.insert(expected.end(), stream.begin(), stream.end());
     EXPECT_EQ(size, expected.size()) << i;
     EXPECT_EQ(Slice(image, offset, size), expected) << i;
@@ -117,13 +117,13 @@ TEST(PackageWriter, WorkedExampleLayout) {
 TEST(PackageWriter, StubIsPaddedWithZerosToThePackage) {
   for (size_t stub_size : {size_t{0}, size_t{1000}, kPackageStart - 1, kPackageStart}) {
     Contents contents;
-    PackageSpec spec;
-    for (size_t i = 0; i < stub_size; ++i) spec.Stub.push_back(static_cast<uint8_t>(i % 251 + 1));
-    spec.Files.push_back(contents.File("a.txt", FromString("abc")));
+    PackagePlan plan;
+    for (size_t i = 0; i < stub_size; ++i) plan.Stub.push_back(static_cast<uint8_t>(i % 251 + 1));
+    plan.Files.push_back(contents.File("a.txt", FromString("abc")));
     TMemoryStream output;
-    WritePackage(spec, output);
+    WritePackage(plan, output);
     const Bytes& image = output.Data();
-    EXPECT_EQ(Slice(image, 0, stub_size), spec.Stub) << stub_size;
+    EXPECT_EQ(Slice(image, 0, stub_size), plan.Stub) << stub_size;
     EXPECT_EQ(Slice(image, stub_size, kPackageStart - stub_size), Bytes(kPackageStart - stub_size, 0)) << stub_size;
     EXPECT_EQ(Slice(image, kPackageStart, 12), Hex("01 00 00 00 01 00 00 00 00 00 00 00")) << stub_size;
   }
@@ -153,23 +153,23 @@ TEST_P(PackageRoundTrip, EntriesDecompressToTheFiles) {
       {"noise.bin", test::RandomData(200 * 1024, 9), &kLzhId},
   };
   Contents contents;
-  PackageSpec spec;
-  spec.Stub = FromString("MZ stub");
-  spec.Title = "Round trip";
-  spec.Publisher = "Vornix";
-  spec.Note = "Line one\r\nLine two";
-  spec.RunIndex = 1;
-  spec.Flags = RunAfterUnpack;
-  for (const Sample& sample : samples) spec.Files.push_back(contents.File(sample.name, sample.bytes, method));
+  PackagePlan plan;
+  plan.Stub = FromString("MZ stub");
+  plan.Title = "Round trip";
+  plan.Publisher = "Vornix";
+  plan.Note = "Line one\r\nLine two";
+  plan.RunIndex = 1;
+  plan.Flags = RunAfterUnpack;
+  for (const Sample& sample : samples) plan.Files.push_back(contents.File(sample.name, sample.bytes, method));
   contents.MoveAllToTheEnd();
   TMemoryStream output;
-  WritePackage(spec, output);
+  WritePackage(plan, output);
 
   TPackageHeader header;
   const std::vector<UnpackedEntry> entries = ReadBack(output.Data(), header);
-  EXPECT_EQ(header.Title, spec.Title);
-  EXPECT_EQ(header.Publisher, spec.Publisher);
-  EXPECT_EQ(header.NoteText, spec.Note);
+  EXPECT_EQ(header.Title, plan.Title);
+  EXPECT_EQ(header.Publisher, plan.Publisher);
+  EXPECT_EQ(header.NoteText, plan.Note);
   EXPECT_EQ(header.RunIndex, 1);
   EXPECT_EQ(header.Flags, RunAfterUnpack);
   ASSERT_EQ(entries.size(), std::size(samples));
@@ -188,12 +188,12 @@ TEST_P(PackageRoundTrip, EntriesDecompressToTheFiles) {
 
 TEST(PackageWriter, EachFileKeepsItsOwnMethod) {
   Contents contents;
-  PackageSpec spec;
+  PackagePlan plan;
   const Bytes text = FromString("abcabcabcabc");
-  spec.Files = {contents.File("lzh.txt", text, kLzh), contents.File("lzrw.txt", text, kLzrw),
+  plan.Files = {contents.File("lzh.txt", text, kLzh), contents.File("lzrw.txt", text, kLzrw),
                 contents.File("lzh-again.txt", text, kLzh)};
   TMemoryStream output;
-  WritePackage(spec, output);
+  WritePackage(plan, output);
   TPackageHeader header;
   const std::vector<UnpackedEntry> entries = ReadBack(output.Data(), header);
   ASSERT_EQ(entries.size(), 3u);
@@ -206,23 +206,23 @@ TEST(PackageWriter, EachFileKeepsItsOwnMethod) {
 TEST(PackageWriter, LargestPackageTheLayoutHolds) {
   // A stub filling its room, texts of 255 bytes and 255 files, all read from one shared stream.
   Contents contents;
-  PackageSpec spec;
-  spec.Stub = Bytes(kPackageStart, 0x4D);
-  spec.Title = std::string(255, 't');
-  spec.Publisher = std::string(255, 'p');
-  spec.Note = std::string(255, 'n');
-  spec.RunIndex = 254;
-  spec.Flags = RunAfterUnpack;
+  PackagePlan plan;
+  plan.Stub = Bytes(kPackageStart, 0x4D);
+  plan.Title = std::string(255, 't');
+  plan.Publisher = std::string(255, 'p');
+  plan.Note = std::string(255, 'n');
+  plan.RunIndex = 254;
+  plan.Flags = RunAfterUnpack;
   const PackageFile shared = contents.File("", FromString("same"));
-  for (int i = 0; i < 255; ++i) spec.Files.push_back({"file" + std::to_string(i), shared.Content, kLzrw});
+  for (int i = 0; i < 255; ++i) plan.Files.push_back({"file" + std::to_string(i), shared.Content, kLzrw});
   TMemoryStream output;
-  WritePackage(spec, output);
+  WritePackage(plan, output);
   const Bytes& image = output.Data();
-  EXPECT_EQ(Slice(image, 0, kPackageStart), spec.Stub);
+  EXPECT_EQ(Slice(image, 0, kPackageStart), plan.Stub);
   EXPECT_EQ(Slice(image, kPackageStart, 12), Hex("01 00 00 00 FF FF FF FF FE 01 00 00"));
   TPackageHeader header;
   const std::vector<UnpackedEntry> entries = ReadBack(image, header);
-  EXPECT_EQ(header.Title, spec.Title);
+  EXPECT_EQ(header.Title, plan.Title);
   ASSERT_EQ(entries.size(), 255u);
   EXPECT_EQ(header.Entries[0].Offset, PackageOffset + 12 + 3 * 255 + 255 * 8);
   EXPECT_EQ(int64_t{header.Entries[254].Offset} + header.Entries[254].Size, output.Size());
@@ -232,96 +232,96 @@ TEST(PackageWriter, LargestPackageTheLayoutHolds) {
 
 struct Refusal {
   const char* what;
-  std::function<void(PackageSpec&, Contents&)> change;
+  std::function<void(PackagePlan&, Contents&)> change;
   std::string message;
 };
 
-TEST(PackageWriter, RefusedSpecsWriteNothing) {
-  auto files = [](PackageSpec& spec, Contents& contents, size_t count) {
-    spec.Files.clear();
-    for (size_t i = 0; i < count; ++i) spec.Files.push_back(contents.File("f" + std::to_string(i), {}));
+TEST(PackageWriter, RefusedPlansWriteNothing) {
+  auto files = [](PackagePlan& plan, Contents& contents, size_t count) {
+    plan.Files.clear();
+    for (size_t i = 0; i < count; ++i) plan.Files.push_back(contents.File("f" + std::to_string(i), {}));
   };
   const std::string too_long = "bytes long; a package holds at most 255";
   const Refusal refusals[] = {
-      {"stub one byte too long", [](PackageSpec& s, Contents&) { s.Stub.resize(kPackageStart + 1); },
+      {"stub one byte too long", [](PackagePlan& s, Contents&) { s.Stub.resize(kPackageStart + 1); },
        "The stub is 339969 bytes long; it must fit in 339968"},
-      {"stub far too long", [](PackageSpec& s, Contents&) { s.Stub.resize(1000000); },
+      {"stub far too long", [](PackagePlan& s, Contents&) { s.Stub.resize(1000000); },
        "The stub is 1000000 bytes long; it must fit in 339968"},
-      {"title", [](PackageSpec& s, Contents&) { s.Title = std::string(256, 't'); }, "The title is 256 " + too_long},
-      {"publisher", [](PackageSpec& s, Contents&) { s.Publisher = std::string(256, 'p'); },
+      {"title", [](PackagePlan& s, Contents&) { s.Title = std::string(256, 't'); }, "The title is 256 " + too_long},
+      {"publisher", [](PackagePlan& s, Contents&) { s.Publisher = std::string(256, 'p'); },
        "The publisher is 256 " + too_long},
-      {"note", [](PackageSpec& s, Contents&) { s.Note = std::string(256, 'n'); }, "The note is 256 " + too_long},
-      {"long note", [](PackageSpec& s, Contents&) { s.Note = std::string(70000, 'n'); },
+      {"note", [](PackagePlan& s, Contents&) { s.Note = std::string(256, 'n'); }, "The note is 256 " + too_long},
+      {"long note", [](PackagePlan& s, Contents&) { s.Note = std::string(70000, 'n'); },
        "The note is 70000 " + too_long},
-      {"title with a zero byte", [](PackageSpec& s, Contents&) { s.Title = std::string("Demo\0Title", 10); },
+      {"title with a zero byte", [](PackagePlan& s, Contents&) { s.Title = std::string("Demo\0Title", 10); },
        "The title holds a zero byte"},
-      {"note with a zero byte", [](PackageSpec& s, Contents&) { s.Note = std::string(1, '\0'); },
+      {"note with a zero byte", [](PackagePlan& s, Contents&) { s.Note = std::string(1, '\0'); },
        "The note holds a zero byte"},
-      {"scratch extension", [](PackageSpec& s, Contents& c) { s.Files.push_back(c.File("setup.~~C", {})); },
+      {"scratch extension", [](PackagePlan& s, Contents& c) { s.Files.push_back(c.File("setup.~~C", {})); },
        "The name \"setup.~~C\" cannot be unpacked: it ends in .~~c"},
-      {"256 files", [&](PackageSpec& s, Contents& c) { files(s, c, 256); },
+      {"256 files", [&](PackagePlan& s, Contents& c) { files(s, c, 256); },
        "256 files given; a package holds at most 255"},
-      {"1000 files", [&](PackageSpec& s, Contents& c) { files(s, c, 1000); },
+      {"1000 files", [&](PackagePlan& s, Contents& c) { files(s, c, 1000); },
        "1000 files given; a package holds at most 255"},
-      {"device name", [](PackageSpec& s, Contents& c) { s.Files.push_back(c.File("CON", {})); },
+      {"device name", [](PackagePlan& s, Contents& c) { s.Files.push_back(c.File("CON", {})); },
        "The name \"CON\" cannot be unpacked: it names a device"},
-      {"device name with extension", [](PackageSpec& s, Contents& c) { s.Files.push_back(c.File("lpt1.txt", {})); },
+      {"device name with extension", [](PackagePlan& s, Contents& c) { s.Files.push_back(c.File("lpt1.txt", {})); },
        "The name \"lpt1.txt\" cannot be unpacked: it names a device"},
-      {"empty name", [](PackageSpec& s, Contents& c) { s.Files.push_back(c.File("", {})); },
+      {"empty name", [](PackagePlan& s, Contents& c) { s.Files.push_back(c.File("", {})); },
        "The name \"\" cannot be unpacked: it is empty"},
-      {"path", [](PackageSpec& s, Contents& c) { s.Files.push_back(c.File("..\\setup.exe", {})); },
+      {"path", [](PackagePlan& s, Contents& c) { s.Files.push_back(c.File("..\\setup.exe", {})); },
        "The name \"..\\setup.exe\" cannot be unpacked: it holds a folder separator or a drive colon"},
-      {"trailing dot", [](PackageSpec& s, Contents& c) { s.Files.push_back(c.File("setup.", {})); },
+      {"trailing dot", [](PackagePlan& s, Contents& c) { s.Files.push_back(c.File("setup.", {})); },
        "The name \"setup.\" cannot be unpacked: it ends in a dot or blank"},
-      {"wildcard", [](PackageSpec& s, Contents& c) { s.Files.push_back(c.File("*.exe", {})); },
+      {"wildcard", [](PackagePlan& s, Contents& c) { s.Files.push_back(c.File("*.exe", {})); },
        "The name \"*.exe\" cannot be unpacked: it holds a character Windows does not allow in file names"},
-      {"control character", [](PackageSpec& s, Contents& c) { s.Files.push_back(c.File("a\tb", {})); },
+      {"control character", [](PackagePlan& s, Contents& c) { s.Files.push_back(c.File("a\tb", {})); },
        "The name \"a\tb\" cannot be unpacked: it holds a control character"},
-      {"long name", [](PackageSpec& s, Contents& c) { s.Files.push_back(c.File(std::string(256, 'x'), {})); },
+      {"long name", [](PackagePlan& s, Contents& c) { s.Files.push_back(c.File(std::string(256, 'x'), {})); },
        "The name \"" + std::string(256, 'x') + "\" cannot be unpacked: it is longer than 255 bytes"},
       // Several faults: the first in the order stub, title, publisher, note, count, names is named.
       {"stub and title",
-       [](PackageSpec& s, Contents&) {
+       [](PackagePlan& s, Contents&) {
          s.Stub.resize(kPackageStart + 1);
          s.Title = std::string(300, 't');
        },
        "The stub is 339969 bytes long; it must fit in 339968"},
-      {"every text", [](PackageSpec& s, Contents&) { s.Title = s.Publisher = s.Note = std::string(300, 'x'); },
+      {"every text", [](PackagePlan& s, Contents&) { s.Title = s.Publisher = s.Note = std::string(300, 'x'); },
        "The title is 300 " + too_long},
       {"publisher and note",
-       [](PackageSpec& s, Contents&) {
+       [](PackagePlan& s, Contents&) {
          s.Publisher = std::string(257, 'p');
          s.Note = std::string(258, 'n');
        },
        "The publisher is 257 " + too_long},
       {"note and bad name",
-       [](PackageSpec& s, Contents& c) {
+       [](PackagePlan& s, Contents& c) {
          s.Note = std::string(256, 'n');
          s.Files.push_back(c.File("nul", {}));
        },
        "The note is 256 " + too_long},
       {"count and bad name",
-       [&](PackageSpec& s, Contents& c) {
+       [&](PackagePlan& s, Contents& c) {
          files(s, c, 300);
          s.Files[299].Name = "aux";
        },
        "300 files given; a package holds at most 255"},
       {"two bad names",
-       [](PackageSpec& s, Contents& c) {
+       [](PackagePlan& s, Contents& c) {
          s.Files = {c.File("a:b", {}), c.File("prn", {})};
        },
        "The name \"a:b\" cannot be unpacked: it holds a folder separator or a drive colon"},
   };
   for (const Refusal& refusal : refusals) {
     Contents contents;
-    PackageSpec spec;
-    spec.Stub = FromString("MZ");
-    spec.Title = "T";
-    spec.Files = {contents.File("first.txt", FromString("first")), contents.File("second.txt", {})};
-    refusal.change(spec, contents);
-    EXPECT_EQ(FailureOf([&] { CheckPackageSpec(spec); }), refusal.message) << refusal.what;
+    PackagePlan plan;
+    plan.Stub = FromString("MZ");
+    plan.Title = "T";
+    plan.Files = {contents.File("first.txt", FromString("first")), contents.File("second.txt", {})};
+    refusal.change(plan, contents);
+    EXPECT_EQ(FailureOf([&] { CheckPackagePlan(plan); }), refusal.message) << refusal.what;
     TMemoryStream output;
-    EXPECT_EQ(FailureOf([&] { WritePackage(spec, output); }), refusal.message) << refusal.what;
+    EXPECT_EQ(FailureOf([&] { WritePackage(plan, output); }), refusal.message) << refusal.what;
     EXPECT_EQ(output.Size(), 0) << refusal.what;
   }
 }
@@ -373,21 +373,21 @@ TEST(PackageWriter, FailuresWhileWriting) {
   };
   for (const Case& c : cases) {
     Contents contents;
-    PackageSpec spec;
-    spec.Publisher = "Pub";
-    spec.Files.push_back(contents.File("a.txt", FromString("abc")));
+    PackagePlan plan;
+    plan.Publisher = "Pub";
+    plan.Files.push_back(contents.File("a.txt", FromString("abc")));
     FaultyOutput output(PackageOffset + c.write_limit, c.refuse_seeks);
-    EXPECT_EQ(FailureOf([&] { WritePackage(spec, output); }), c.message) << c.what;
+    EXPECT_EQ(FailureOf([&] { WritePackage(plan, output); }), c.message) << c.what;
   }
 }
 
 TEST(PackageWriter, ContentThatCannotBeReadFromItsStart) {
   UnseekableContent unseekable;
   for (TStream* content : {static_cast<TStream*>(nullptr), static_cast<TStream*>(&unseekable)}) {
-    PackageSpec spec;
-    spec.Files.push_back({"data.bin", content, kLzrw});
+    PackagePlan plan;
+    plan.Files.push_back({"data.bin", content, kLzrw});
     TMemoryStream output;
-    EXPECT_EQ(FailureOf([&] { WritePackage(spec, output); }), "Could not read the content of \"data.bin\"");
+    EXPECT_EQ(FailureOf([&] { WritePackage(plan, output); }), "Could not read the content of \"data.bin\"");
     EXPECT_EQ(output.Size(), 0);
   }
 }

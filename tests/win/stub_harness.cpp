@@ -93,13 +93,13 @@ std::vector<uint8_t> PayloadProgram() { return ReadWholeFile(TestProgramFolder()
 
 std::vector<uint8_t> BuildPackage(const std::string& title, const std::string& publisher, const std::string& note,
                                   uint8_t run_index, uint8_t flags, const std::vector<StubFile>& files) {
-  PackageSpec spec;
-  spec.Stub = ReadWholeFile(TestProgramFolder() + "vornix_stub.exe");
-  spec.Title = title;
-  spec.Publisher = publisher;
-  spec.Note = note;
-  spec.RunIndex = run_index;
-  spec.Flags = flags;
+  PackagePlan plan;
+  plan.Stub = ReadWholeFile(TestProgramFolder() + "vornix_stub.exe");
+  plan.Title = title;
+  plan.Publisher = publisher;
+  plan.Note = note;
+  plan.RunIndex = run_index;
+  plan.Flags = flags;
   std::vector<std::unique_ptr<TMemoryStream>> contents;
   for (const StubFile& file : files) {
     contents.push_back(std::make_unique<TMemoryStream>(file.data));
@@ -107,10 +107,10 @@ std::vector<uint8_t> BuildPackage(const std::string& title, const std::string& p
     entry.Name = file.name;
     entry.Content = contents.back().get();
     entry.Method = file.method;
-    spec.Files.push_back(entry);
+    plan.Files.push_back(entry);
   }
   TMemoryStream output;
-  vornix::WritePackage(spec, output);
+  vornix::WritePackage(plan, output);
   return output.Data();
 }
 
