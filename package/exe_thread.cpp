@@ -71,15 +71,15 @@ int32_t ExecuteAndWait(HANDLE thread, const std::string& program, WORD show) {
   startup.wShowWindow = show;
   const bool watch_available = ListProcesses(before);
 
-  // The path is the application name, so that Windows never tries a shorter path at a blank
-  // ("C:\Documents.exe" for "C:\Documents and Settings\..."), and the quoted command line gives
-  // the program the usual argv[0]. It starts in the unpack folder, beside its own files.
   // Only a file directly inside the unpack folder is run: a refused entry name must not start a
   // program elsewhere.
   const size_t folder_length = std::strlen(TempFolder);
   if (program.compare(0, folder_length, TempFolder) != 0 || EntryNameProblem(program.substr(folder_length))) {
     return -1;
   }
+  // The path is the application name, so that Windows never tries a shorter path at a blank
+  // ("C:\Documents.exe" for "C:\Documents and Settings\..."), and the quoted command line gives
+  // the program the usual argv[0]. It starts in the unpack folder, beside its own files.
   std::string quoted = "\"" + program + "\"";
   std::vector<char> command_line(quoted.begin(), quoted.end());
   command_line.push_back('\0');
