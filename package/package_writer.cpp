@@ -1,9 +1,19 @@
 // The package writer.
 #include "package/package_writer.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
 #include "compression/lzrw1.h"
 #include "compression/unaligned.h"
 #include "package/entry_name.h"
+#include "package/ordered_output.h"
 
 namespace vornix {
 namespace {
@@ -27,22 +37,130 @@ void WriteAll(TStream& output, const void* data, size_t count) {
   }
 }
 
-// Compresses one file into the output behind its name and returns the entry's size.
-uint32_t WriteEntry(const PackageFile& file, TStream& output, int64_t offset) {
-  WriteAll(output, file.Name.c_str(), file.Name.size() + 1);
+// Compresses the files on Jobs threads into the ordered output, and reports progress from the
+// calling thread while they work.
+class TEntryWorkers {
+ public:
+  TEntryWorkers(const PackagePlan& plan, TOrderedOutput& output, const WriteOptions& options, int64_t bytes_total)
+      : plan_(plan), output_(output), options_(options), bytes_total_(bytes_total) {}
+
+  // Returns when every file is in the package, or raises the failure that stopped the writing.
+  void Run();
+
+ private:
+  // One file's LZH progress, turned into a share of the common count.
+  struct TEntryProgress {
+    TEntryWorkers* owner;
+    int64_t reported;
+    void Update(TLZHProgress& progress) {
+      owner->bytes_done_ += progress.BytesDone - reported;
+      reported = progress.BytesDone;
+    }
+  };
+
+  void Work();
+  void CompressEntry(size_t index);
+  void RecordFailure(size_t index, const std::string& message);
+  void Report();
+
+  const PackagePlan& plan_;
+  TOrderedOutput& output_;
+  const WriteOptions& options_;
+  const int64_t bytes_total_;
+  std::atomic<size_t> next_{0};
+  std::atomic<size_t> files_done_{0};
+  std::atomic<int64_t> bytes_done_{0};
+
+  std::mutex lock_;
+  std::condition_variable finished_;
+  int running_ = 0;
+  size_t failed_index_ = SIZE_MAX;
+  std::string failure_;
+};
+
+void TEntryWorkers::Run() {
+  const size_t count = plan_.Files.size();
+  const int jobs = static_cast<int>(std::min<size_t>(static_cast<size_t>(std::max(options_.Jobs, 1)), count));
+  std::vector<std::thread> threads;
+  running_ = jobs;
+  for (int i = 0; i < jobs; ++i) threads.emplace_back(&TEntryWorkers::Work, this);
+  {
+    std::unique_lock<std::mutex> hold(lock_);
+    while (running_ > 0) {
+      finished_.wait_for(hold, std::chrono::milliseconds(100));
+      hold.unlock();
+      Report();
+      hold.lock();
+    }
+  }
+  for (std::thread& thread : threads) thread.join();
+
+  const size_t past_limit = output_.EntryPastLimit();
+  if (past_limit < count) {
+    throw Exception("\"" + plan_.Files[past_limit].Name + "\" would end at or past 2^31 bytes into the package");
+  }
+  if (output_.OutputFailed()) throw Exception("Could not write the package");
+  if (failed_index_ < count) throw Exception(failure_);
+  Report();
+}
+
+void TEntryWorkers::Work() {
+  for (size_t index = next_++; index < plan_.Files.size() && !output_.Aborted(); index = next_++) {
+    try {
+      CompressEntry(index);
+    } catch (const std::exception& failure) {
+      RecordFailure(index, failure.what());
+    }
+  }
+  std::lock_guard<std::mutex> hold(lock_);
+  --running_;
+  finished_.notify_all();
+}
+
+void TEntryWorkers::CompressEntry(size_t index) {
+  const PackageFile& file = plan_.Files[index];
+  TOrderedOutput::TEntrySink sink(output_, index);
+  WriteAll(sink, file.Name.c_str(), file.Name.size() + 1);
   if (file.Content->Seek(0, SeekOrigin::Beginning) != 0) ContentUnreadable(file);
+  TEntryProgress progress_share{this, 0};
   Tlzrw1 container;
   container.UseStreams = true;
   container.InputStream = file.Content;
-  container.OutputStream = &output;
+  container.OutputStream = &sink;
   container.CompressionMethod = file.Method;
+  container.OnProgress = TProgressEvent::Bind<&TEntryProgress::Update>(&progress_share);
   TLZHProgress progress;
-  const int64_t stored = container.Compress(progress);
-  const int64_t size = static_cast<int64_t>(file.Name.size()) + 1 + stored;
-  if (offset + size >= kEntryLimit) {
-    throw Exception("\"" + file.Name + "\" would end at or past 2^31 bytes into the package");
+  try {
+    container.Compress(progress);
+  } catch (const Exception& failure) {
+    throw Exception("\"" + file.Name + "\": " + failure.Message());
   }
-  return static_cast<uint32_t>(size);
+  sink.Finish();
+  bytes_done_ += file.Content->Size() - progress_share.reported;
+  ++files_done_;
+}
+
+// A failure after the output was stopped is only the echo of the one that stopped it.
+void TEntryWorkers::RecordFailure(size_t index, const std::string& message) {
+  if (output_.Aborted()) return;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (index < failed_index_) {
+      failed_index_ = index;
+      failure_ = message;
+    }
+  }
+  output_.Abort();
+}
+
+void TEntryWorkers::Report() {
+  if (!options_.OnProgress) return;
+  WriteProgress progress;
+  progress.FilesDone = files_done_;
+  progress.FileCount = plan_.Files.size();
+  progress.BytesDone = bytes_done_;
+  progress.BytesTotal = bytes_total_;
+  options_.OnProgress(progress);
 }
 
 }  // namespace
@@ -67,8 +185,15 @@ void CheckPackagePlan(const PackagePlan& Plan) {
   }
 }
 
-void WritePackage(const PackagePlan& Plan, TStream& Output) {
+void WritePackage(const PackagePlan& Plan, TStream& Output, const WriteOptions& Options) {
   CheckPackagePlan(Plan);
+  int64_t bytes_total = 0;
+  for (const PackageFile& file : Plan.Files) {
+    const int64_t size = file.Content->Size();
+    if (size < 0) ContentUnreadable(file);
+    bytes_total += size;
+  }
+
   // The stub, padded to the package offset.
   std::vector<uint8_t> front(Plan.Stub);
   front.resize(static_cast<size_t>(PackageOffset), 0);
@@ -91,12 +216,11 @@ void WritePackage(const PackagePlan& Plan, TStream& Output) {
   const int64_t table_start = Output.Position();
   std::vector<uint8_t> table(Plan.Files.size() * kEntrySlotSize, 0);
   WriteAll(Output, table.data(), table.size());
-  int64_t offset = table_start + static_cast<int64_t>(table.size());
+  TOrderedOutput entries(Output, Plan.Files.size(), Options.MemoryBudget, kEntryLimit);
+  TEntryWorkers(Plan, entries, Options, bytes_total).Run();
   for (size_t i = 0; i < Plan.Files.size(); ++i) {
-    const uint32_t size = WriteEntry(Plan.Files[i], Output, offset);
-    StoreLE32(&table[i * kEntrySlotSize], static_cast<uint32_t>(offset));
-    StoreLE32(&table[i * kEntrySlotSize + 4], size);
-    offset += size;
+    StoreLE32(&table[i * kEntrySlotSize], static_cast<uint32_t>(entries.Offset(i)));
+    StoreLE32(&table[i * kEntrySlotSize + 4], static_cast<uint32_t>(entries.Size(i)));
   }
   if (Output.Seek(table_start, SeekOrigin::Beginning) != table_start) throw Exception("Could not write the package");
   WriteAll(Output, table.data(), table.size());

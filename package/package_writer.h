@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,13 +30,33 @@ struct PackagePlan {
   std::vector<PackageFile> Files;
 };
 
+// How far the writing has come: files completely in the package, and input bytes coded.
+struct WriteProgress {
+  size_t FilesDone = 0;
+  size_t FileCount = 0;
+  int64_t BytesDone = 0;
+  int64_t BytesTotal = 0;
+};
+
+struct WriteOptions {
+  // Files compressed at once. The package is the same, byte for byte, for any number.
+  int Jobs = 1;
+  // Compressed bytes held in memory for entries waiting for their turn in the output.
+  int64_t MemoryBudget = int64_t{32} << 20;
+  // Called on the writing thread about ten times a second while the entries are compressed, and
+  // once when they all are. LZH entries report as they go, LZRW1/KH ones when they are done.
+  std::function<void(const WriteProgress&)> OnProgress;
+};
+
 // Raises Exception, naming the text, the file or the limit, when the texts, the entry count, a
 // name or the stub cannot go into a package.
 void CheckPackagePlan(const PackagePlan& Plan);
 
 // Checks Plan, then writes the package to Output, which must be empty and seekable (the table is
-// filled in once the entries' sizes are known). Raises Exception on a refused plan, on an entry
-// that would end at or past 2^31, and passes on the container's errors.
-void WritePackage(const PackagePlan& Plan, TStream& Output);
+// filled in once the entries' sizes are known). Each file's Content is used by one worker at a
+// time. Raises Exception on a refused plan, on an entry that would end at or past 2^31, on a write
+// failure, and passes on the container's errors (the first entry's in table order, when several
+// fail).
+void WritePackage(const PackagePlan& Plan, TStream& Output, const WriteOptions& Options = WriteOptions());
 
 }  // namespace vornix

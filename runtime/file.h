@@ -21,6 +21,9 @@ FileHandle FileOpenRead(const std::string& name);
 FileHandle FileOpenReadShared(const std::string& name);
 // Creates a file for reading and writing; an existing file is truncated.
 FileHandle FileCreate(const std::string& name);
+// Creates a file for reading and writing that must not exist yet: fails on any existing entry,
+// a link included, so that nothing is ever written through a link planted at the name.
+FileHandle FileCreateNew(const std::string& name);
 // Both return the number of bytes moved, or a negative number on failure.
 int32_t FileRead(FileHandle handle, void* buffer, int32_t count);
 int32_t FileWrite(FileHandle handle, const void* buffer, int32_t count);
@@ -28,6 +31,15 @@ int32_t FileWrite(FileHandle handle, const void* buffer, int32_t count);
 int64_t FileSeek(FileHandle handle, int64_t offset, SeekOrigin origin);
 void FileClose(FileHandle handle);
 bool FileDelete(const std::string& name);
+// Gives a file another name, replacing a file of that name in one step.
+bool FileRename(const std::string& from, const std::string& to);
+// Whether anything (a file, a folder, a link, even a dangling one) has this name.
+bool PathExists(const std::string& name);
+// Creates one folder; true also when a folder of that name is there already.
+bool MakeFolder(const std::string& name);
+// From this call on, the names given to this layer are UTF-8 (Win32; POSIX names are bytes in any
+// case). Without it, Win32 takes them in the ANSI code page, as the stub does.
+void UseUtf8FileNames();
 
 // Owns an open handle and closes it when it goes out of scope.
 class FileOwner {

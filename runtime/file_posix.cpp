@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -62,6 +63,9 @@ FileHandle FileOpenReadShared(const std::string& name) { return OpenFile(name, O
 
 FileHandle FileCreate(const std::string& name) { return OpenFile(name, O_RDWR | O_CREAT | O_TRUNC); }
 
+// O_EXCL also refuses a symbolic link at the name, dangling or not.
+FileHandle FileCreateNew(const std::string& name) { return OpenFile(name, O_RDWR | O_CREAT | O_EXCL); }
+
 int32_t FileRead(FileHandle handle, void* buffer, int32_t count) {
   if (handle <= 0 || count < 0) return -1;
   char* out = static_cast<char*>(buffer);
@@ -105,5 +109,20 @@ void FileClose(FileHandle handle) {
 }
 
 bool FileDelete(const std::string& name) { return ::unlink(name.c_str()) == 0; }
+
+bool FileRename(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
+
+bool PathExists(const std::string& name) {
+  struct stat info;
+  return ::lstat(name.c_str(), &info) == 0;
+}
+
+bool MakeFolder(const std::string& name) {
+  if (::mkdir(name.c_str(), 0777) == 0) return true;
+  struct stat info;
+  return errno == EEXIST && ::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+void UseUtf8FileNames() {}
 
 }  // namespace vornix

@@ -16,10 +16,12 @@ int64_t TStream::Size() {
 
 TFileStream::TFileStream(const std::string& name, Mode mode)
     : file_(mode == Mode::Create           ? FileCreate(name)
+            : mode == Mode::CreateNew      ? FileCreateNew(name)
             : mode == Mode::OpenReadShared ? FileOpenReadShared(name)
                                            : FileOpenRead(name)) {
   if (!file_.IsOpen()) {
-    throw Exception((mode == Mode::Create ? "Cannot create file " : "Cannot open file ") + name);
+    const bool creating = mode == Mode::Create || mode == Mode::CreateNew;
+    throw Exception((creating ? "Cannot create file " : "Cannot open file ") + name);
   }
 }
 
@@ -56,6 +58,36 @@ int64_t TMemoryStream::Seek(int64_t offset, SeekOrigin origin) {
   if (target < 0) return -1;
   position_ = target;
   return position_;
+}
+
+int32_t TStreamWindow::Read(void* buffer, int32_t count) {
+  if (count < 0) return -1;
+  const int64_t available = position_ < length_ ? length_ - position_ : 0;
+  const int32_t wanted = static_cast<int32_t>(std::min<int64_t>(count, available));
+  if (wanted == 0) return 0;
+  if (base_.Seek(start_ + position_, SeekOrigin::Beginning) != start_ + position_) return -1;
+  const int32_t n = base_.Read(buffer, wanted);
+  if (n > 0) position_ += n;
+  return n;
+}
+
+int64_t TStreamWindow::Seek(int64_t offset, SeekOrigin origin) {
+  const int64_t base = origin == SeekOrigin::Beginning ? 0 : origin == SeekOrigin::Current ? position_ : length_;
+  if (base + offset < 0) return -1;
+  position_ = base + offset;
+  return position_;
+}
+
+int32_t TDiscardStream::Write(const void*, int32_t count) {
+  if (count < 0) return -1;
+  written_ += count;
+  return count;
+}
+
+// Nothing is kept to move about in: only a seek to where the stream stands succeeds.
+int64_t TDiscardStream::Seek(int64_t offset, SeekOrigin origin) {
+  const int64_t base = origin == SeekOrigin::Beginning ? 0 : written_;
+  return base + offset == written_ ? written_ : -1;
 }
 
 }  // namespace vornix

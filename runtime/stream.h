@@ -28,8 +28,9 @@ class TStream {
 // A stream on a named file. Opening fails with the general exception naming the file.
 class TFileStream : public TStream {
  public:
-  // OpenRead denies other writers, OpenReadShared lets others read and write, Create truncates.
-  enum class Mode { OpenRead, OpenReadShared, Create };
+  // OpenRead denies other writers, OpenReadShared lets others read and write, Create truncates,
+  // CreateNew fails when the name exists.
+  enum class Mode { OpenRead, OpenReadShared, Create, CreateNew };
 
   TFileStream(const std::string& name, Mode mode);
 
@@ -58,6 +59,36 @@ class TMemoryStream : public TStream {
  private:
   std::vector<uint8_t> data_;
   int64_t position_ = 0;
+};
+
+// A read-only view of Length bytes of another stream from Start: it reads as a stream of its own,
+// so a decoder given one entry of a package cannot read into the next.
+class TStreamWindow : public TStream {
+ public:
+  TStreamWindow(TStream& base, int64_t start, int64_t length) : base_(base), start_(start), length_(length) {}
+
+  int32_t Read(void* buffer, int32_t count) override;
+  int32_t Write(const void*, int32_t) override { return -1; }
+  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  int64_t Size() override { return length_; }
+
+ private:
+  TStream& base_;
+  int64_t start_;
+  int64_t length_;
+  int64_t position_ = 0;
+};
+
+// A stream that takes every write and keeps nothing but the count, for decoding only to check.
+class TDiscardStream : public TStream {
+ public:
+  int32_t Read(void*, int32_t) override { return -1; }
+  int32_t Write(const void*, int32_t count) override;
+  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  int64_t Size() override { return written_; }
+
+ private:
+  int64_t written_ = 0;
 };
 
 }  // namespace vornix

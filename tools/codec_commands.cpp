@@ -22,80 +22,38 @@ const char kDecompressHelp[] =
     "them against the size its header states. On failure OUT is not left behind and the reason\n"
     "goes to stderr; the exit code is 1.\n";
 
-bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
-
-int Usage(const char* command, const std::string& problem) {
-  std::fprintf(stderr, "vornix %s: %s (try 'vornix %s --help')\n", command, problem.c_str(), command);
-  return kExitUsage;
-}
-
-// Runs one container operation and reports its failure on one line.
-template <typename Operation>
-int Run(Operation operation) {
-  try {
-    operation();
-    return kExitOk;
-  } catch (const Exception& failure) {
-    std::fprintf(stderr, "vornix: %s\n", failure.Message().c_str());
-    return kExitFailed;
-  }
-}
-
 }  // namespace
 
+uint8_t MethodOption(const TArguments& arguments, const std::string& fallback) {
+  const std::string name = arguments.Value("method", fallback);
+  if (name == "lzh") return 0;
+  if (name == "lzrw") return 1;
+  if (name == "auto") return 2;
+  throw UsageError("unknown method '" + name + "'");
+}
+
 int CompressCommand(const std::vector<std::string>& args) {
-  uint8_t method = 0;
-  std::vector<std::string> files;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (IsHelp(args[i])) {
-      std::fputs(kCompressHelp, stdout);
-      return kExitOk;
-    }
-    if (args[i] == "--method") {
-      if (i + 1 == args.size()) return Usage("compress", "--method needs a value");
-      const std::string& name = args[++i];
-      if (name == "lzh") {
-        method = 0;
-      } else if (name == "lzrw") {
-        method = 1;
-      } else if (name == "auto") {
-        method = 2;
-      } else {
-        return Usage("compress", "unknown method '" + name + "'");
-      }
-    } else if (args[i].size() > 1 && args[i][0] == '-') {
-      return Usage("compress", "unknown option '" + args[i] + "'");
-    } else {
-      files.push_back(args[i]);
-    }
-  }
-  if (files.size() != 2) return Usage("compress", "expected IN and OUT");
-  return Run([&] {
+  return RunCommand("compress", kCompressHelp, args, {{"method", 0, true}}, [](const TArguments& arguments) {
+    const uint8_t method = MethodOption(arguments, "lzh");
+    if (arguments.Operands().size() != 2) throw UsageError("expected IN and OUT");
     Tlzrw1 container;
-    container.InputFile = files[0];
-    container.OutputFile = files[1];
+    container.InputFile = arguments.Operands()[0];
+    container.OutputFile = arguments.Operands()[1];
     container.CompressionMethod = method;
     TLZHProgress progress;
     container.Compress(progress);
+    return kExitOk;
   });
 }
 
 int DecompressCommand(const std::vector<std::string>& args) {
-  std::vector<std::string> files;
-  for (const std::string& arg : args) {
-    if (IsHelp(arg)) {
-      std::fputs(kDecompressHelp, stdout);
-      return kExitOk;
-    }
-    if (arg.size() > 1 && arg[0] == '-') return Usage("decompress", "unknown option '" + arg + "'");
-    files.push_back(arg);
-  }
-  if (files.size() != 2) return Usage("decompress", "expected IN and OUT");
-  return Run([&] {
+  return RunCommand("decompress", kDecompressHelp, args, {}, [](const TArguments& arguments) {
+    if (arguments.Operands().size() != 2) throw UsageError("expected IN and OUT");
     Tlzrw1 container;
-    container.InputFile = files[0];
-    container.OutputFile = files[1];
+    container.InputFile = arguments.Operands()[0];
+    container.OutputFile = arguments.Operands()[1];
     container.Decompress();
+    return kExitOk;
   });
 }
 

@@ -1,0 +1,86 @@
+// The package reader of the tools.
+#include "package/package_reader.h"
+
+#include "compression/lzrw1.h"
+#include "compression/unaligned.h"
+#include "package/entry_name.h"
+
+namespace vornix {
+namespace {
+
+// The 4-byte method identifier and the 4-byte original size.
+constexpr int32_t kStreamHeaderSize = 4 + 4;
+
+void ReadEntry(TStream& package, int64_t file_size, PackageEntryInfo& entry) {
+  if (package.Seek(entry.Offset, SeekOrigin::Beginning) != entry.Offset) {
+    entry.Problem = package_messages::kEntryPastEnd;
+    return;
+  }
+  entry.Name = ReadEntryName(package);
+  entry.StreamStart = package.Position();
+  try {
+    TPackageEntry slot;
+    slot.Offset = entry.Offset;
+    slot.Size = entry.Size;
+    entry.StreamLength = EntryStreamLength(slot, entry.StreamStart, file_size);
+  } catch (const Exception& failure) {
+    entry.Problem = failure.Message();
+    return;
+  }
+  uint8_t header[kStreamHeaderSize];
+  if (entry.StreamLength >= kStreamHeaderSize && package.Read(header, sizeof header) == kStreamHeaderSize) {
+    entry.MethodId = LoadLE32(header);
+    entry.OriginalSize = LoadLE32(header + 4);
+  }
+  if (const char* problem = EntryNameProblem(entry.Name)) {
+    entry.Problem = std::string("the stub refuses its name: ") + problem;
+  }
+}
+
+}  // namespace
+
+const char* MethodName(uint32_t method_id) {
+  if (method_id == LzhHeaderId) return "LZH";
+  if (method_id == LzrwHeaderId) return "LZRW1/KH";
+  return "unknown";
+}
+
+PackageIndex ReadPackageIndex(TStream& Package) {
+  PackageIndex index;
+  ReadPackageHeader(index.Header, Package);
+  const int64_t table_start = Package.Position();
+  ReadEntryTable(index.Header, Package);
+  const int64_t file_size = Package.Size();
+  index.Entries.resize(index.Header.FileCount);
+  for (size_t i = 0; i < index.Entries.size(); ++i) {
+    PackageEntryInfo& entry = index.Entries[i];
+    entry.Offset = index.Header.Entries[i].Offset;
+    entry.Size = index.Header.Entries[i].Size;
+    // A slot cut short by the end of the file reads as zeros, which would point into the stub.
+    if (table_start + static_cast<int64_t>(i + 1) * kEntrySlotSize > file_size) {
+      entry.Problem = "its slot in the entry table lies past the end of the file";
+      continue;
+    }
+    ReadEntry(Package, file_size, entry);
+  }
+  return index;
+}
+
+int64_t DecodeEntry(TStream& Package, const PackageEntryInfo& Entry, TStream& Output) {
+  if (!Entry.Problem.empty()) throw Exception(Entry.Problem);
+  TStreamWindow stream(Package, Entry.StreamStart, Entry.StreamLength);
+  Tlzrw1 container;
+  container.UseStreams = true;
+  container.InputStream = &stream;
+  container.OutputStream = &Output;
+  const int64_t start = Output.Position();
+  const int64_t count = container.Decompress();
+  const int64_t written = Output.Position() - start;
+  if (count != Entry.OriginalSize || written != Entry.OriginalSize) {
+    throw Exception("decodes to " + std::to_string(written) + " bytes, not the " + std::to_string(Entry.OriginalSize) +
+                    " its stream states");
+  }
+  return written;
+}
+
+}  // namespace vornix

@@ -1,0 +1,124 @@
+// vornix extract: writes a package's entries into a folder by the stub's name rules, never over an
+// existing file unless asked, and never runs anything.
+#include <cstdio>
+
+#include "tools/codepage.h"
+#include "tools/commands.h"
+
+namespace vornix::tools {
+namespace {
+
+const char kExtractHelp[] =
+    "usage: vornix extract PACKAGE [-d DIR] [--force] [--codepage N]\n"
+    "\n"
+    "Writes every entry of the package, decoded, into DIR (default: the current folder; created\n"
+    "when missing) under its name, read from the ANSI code page N (default 1252). A name the stub\n"
+    "would refuse (a folder part, a device, a reserved character) is refused here too, so nothing\n"
+    "is written outside DIR. Nothing is run. When a file of an entry's name exists, nothing is\n"
+    "written at all unless --force is given, which replaces such files. An entry that fails to\n"
+    "decode leaves no file. Exit codes: 0 done, 1 a bad entry or an existing file, 2 usage.\n";
+
+bool IsSeparator(char c) {
+#ifdef _WIN32
+  return c == '/' || c == '\\';
+#else
+  return c == '/';
+#endif
+}
+
+// Creates the folder and every missing folder above it.
+void MakeFolders(const std::string& folder) {
+  for (size_t end = 1; end <= folder.size(); ++end) {
+    if (end < folder.size() && !IsSeparator(folder[end])) continue;
+    const std::string prefix = folder.substr(0, end);
+    // A drive ("C:") is no folder to create.
+    if (prefix.back() == ':' || IsSeparator(prefix.back())) continue;
+    if (!MakeFolder(prefix)) throw Exception(folder + ": cannot create the folder");
+  }
+}
+
+struct Target {
+  size_t index;
+  std::string subject;  // the entry, for error lines
+  std::string path;
+};
+
+int Extract(const TArguments& arguments) {
+  const std::string path = PackageOperand(arguments);
+  const int code_page = CodePageOption(arguments);
+  const std::string folder = arguments.Value("directory", ".");
+  const bool force = arguments.Has("force");
+  OpenPackage package = OpenPackageFile(path);
+
+  size_t failed = 0;
+  std::vector<Target> targets;
+  for (size_t i = 0; i < package.index.Entries.size(); ++i) {
+    const PackageEntryInfo& entry = package.index.Entries[i];
+    bool complete = true;
+    const std::string name = FromCodePage(entry.Name, code_page, &complete);
+    const std::string subject = path + ": entry " + std::to_string(i + 1) + " \"" + name + "\"";
+    if (!entry.Problem.empty()) {
+      ReportError(subject, entry.Problem);
+      ++failed;
+    } else if (!complete) {
+      ReportError(subject, "its name holds a byte that code page " + std::to_string(code_page) + " does not define");
+      ++failed;
+    } else {
+      targets.push_back({i, subject, folder + "/" + name});
+    }
+  }
+  if (!force) {
+    size_t existing = 0;
+    for (const Target& target : targets) {
+      if (PathExists(target.path)) {
+        ReportError(target.path, "exists already; nothing was extracted (--force replaces it)");
+        ++existing;
+      }
+    }
+    if (existing > 0) return kExitFailed;
+  }
+
+  MakeFolders(folder);
+  for (const Target& target : targets) {
+    // The old file goes first: a new one is only ever created, never opened through a link.
+    if (force && PathExists(target.path) && !FileDelete(target.path)) {
+      ReportError(target.path, "cannot replace it");
+      ++failed;
+      continue;
+    }
+    std::string failure;
+    try {
+      TFileStream output(target.path, TFileStream::Mode::CreateNew);
+      try {
+        DecodeEntry(*package.file, package.index.Entries[target.index], output);
+      } catch (const Exception& problem) {
+        failure = problem.Message();
+      }
+    } catch (const Exception&) {
+      ReportError(target.path, "cannot create the file");
+      ++failed;
+      continue;
+    }
+    // Closed by now, so that the part written can be deleted on every system.
+    if (!failure.empty()) {
+      FileDelete(target.path);
+      ReportError(target.subject, failure);
+      ++failed;
+    }
+  }
+  if (failed > 0) {
+    std::printf("%s: %zu of %zu entries failed\n", path.c_str(), failed, package.index.Entries.size());
+    return kExitFailed;
+  }
+  std::printf("%s: %zu files extracted into %s\n", path.c_str(), targets.size(), folder.c_str());
+  return kExitOk;
+}
+
+}  // namespace
+
+int ExtractCommand(const std::vector<std::string>& args) {
+  return RunCommand("extract", kExtractHelp, args,
+                    {{"directory", 'd', true}, {"force", 0, false}, {"codepage", 0, true}}, Extract);
+}
+
+}  // namespace vornix::tools

@@ -1,0 +1,255 @@
+// vornix pack: builds a package from files, checking everything the layout and the stub demand
+// before anything is written, and writes it beside the target before putting it in place.
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <thread>
+
+#include "package/entry_name.h"
+#include "package/package_writer.h"
+#include "tools/codepage.h"
+#include "tools/commands.h"
+#include "tools/embedded_stub.h"
+#include "tools/output_file.h"
+#include "tools/progress_bar.h"
+
+namespace vornix::tools {
+namespace {
+
+const char kPackHelp[] =
+    "usage: vornix pack -o OUT --title TEXT --publisher TEXT (--note TEXT | --note-file FILE)\n"
+    "                   [--run NAME] [--method auto|lzh|lzrw] [--jobs N] [--stub FILE]\n"
+    "                   [--codepage N] [--quiet] FILE...\n"
+    "\n"
+    "Builds OUT, a Windows program that shows the title, the publisher and the note, unpacks the\n"
+    "FILEs into a fresh folder under %TEMP%, runs NAME from there and waits for it (and for what it\n"
+    "started from that folder), then removes the folder. Without --run it only unpacks.\n"
+    "\n"
+    "  -o, --output OUT       the package; written beside OUT and put in place once complete\n"
+    "  --title, --publisher   the window's texts\n"
+    "  --note TEXT            the welcome note; its line breaks become CR LF\n"
+    "  --note-file FILE       the note from a UTF-8 text file (a BOM and the final line breaks\n"
+    "                         are dropped)\n"
+    "  --run NAME             the packed file to run after unpacking (case is ignored)\n"
+    "  --method M             auto (the default: LZRW1/KH where it compresses well, else LZH),\n"
+    "                         lzh (smaller) or lzrw (much faster)\n"
+    "  --jobs N               files compressed at once (default: the number of processors);\n"
+    "                         the package is the same, byte for byte, for any N\n"
+    "  --stub FILE            another stub instead of the one built into vornix\n"
+    "  --codepage N           the Windows ANSI code page for texts and names (default 1252;\n"
+    "                         874 and 1250-1258)\n"
+    "  --quiet                no progress bar and no summary\n"
+    "\n"
+    "Each FILE is packed under its own name, without its folder. Everything is checked before\n"
+    "anything is written: each text at most 255 bytes in the code page, at most 255 files, names\n"
+    "the stub can unpack (no folders, devices, reserved characters) that differ in more than case,\n"
+    "and a package that ends below 2^31 bytes. A character the code page cannot hold is refused.\n"
+    "Exit codes: 0 done, 1 bad input, 2 usage error.\n";
+
+constexpr size_t kMaxNoteFileSize = 64 * 1024;
+
+// The text in the code page, or an error naming where it came from.
+std::string StoredText(const std::string& subject, const std::string& utf8, int code_page) {
+  std::string text;
+  try {
+    text = ToCodePage(utf8, code_page);
+  } catch (const Exception& failure) {
+    throw Exception(subject + ": " + failure.Message());
+  }
+  if (text.size() > static_cast<size_t>(kMaxTextLength)) {
+    throw Exception(subject + ": " + std::to_string(text.size()) + " bytes in code page " + std::to_string(code_page) +
+                    "; a package holds at most " + std::to_string(kMaxTextLength));
+  }
+  if (text.find('\0') != std::string::npos) throw Exception(subject + ": holds a zero byte, which would end it early");
+  return text;
+}
+
+// Every line break (CR LF, LF or CR alone) as CR LF, which the stub's note box shows as a new line.
+std::string CrLfLines(const std::string& text) {
+  std::string lines;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      lines += "\r\n";
+    } else {
+      lines += text[i];
+    }
+  }
+  return lines;
+}
+
+std::string ReadNoteFile(const std::string& path) {
+  std::unique_ptr<TFileStream> file;
+  try {
+    file = std::make_unique<TFileStream>(path, TFileStream::Mode::OpenRead);
+  } catch (const Exception&) {
+    throw Exception(path + ": cannot open the file");
+  }
+  const int64_t size = file->Size();
+  if (size < 0) throw Exception(path + ": cannot read the file");
+  if (static_cast<uint64_t>(size) > kMaxNoteFileSize) {
+    throw Exception(path + ": " + std::to_string(size) + " bytes; a note holds at most " +
+                    std::to_string(kMaxTextLength));
+  }
+  std::string text(static_cast<size_t>(size), '\0');
+  if (file->Read(&text[0], static_cast<int32_t>(size)) != size) throw Exception(path + ": cannot read the file");
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+std::vector<uint8_t> LoadStub(const TArguments& arguments) {
+  if (!arguments.Has("stub")) {
+    if (EmbeddedStubSize() == 0) throw UsageError("this vornix carries no stub; name one with --stub FILE");
+    return std::vector<uint8_t>(EmbeddedStub(), EmbeddedStub() + EmbeddedStubSize());
+  }
+  const std::string path = arguments.Value("stub");
+  std::unique_ptr<TFileStream> file;
+  try {
+    file = std::make_unique<TFileStream>(path, TFileStream::Mode::OpenRead);
+  } catch (const Exception&) {
+    throw Exception(path + ": cannot open the stub");
+  }
+  const int64_t size = file->Size();
+  if (size > PackageOffset) {
+    throw Exception(path + ": the stub is " + std::to_string(size) + " bytes long; it must fit in " +
+                    std::to_string(PackageOffset));
+  }
+  std::vector<uint8_t> stub(static_cast<size_t>(size < 0 ? 0 : size));
+  if (size < 0 || file->Read(stub.data(), static_cast<int32_t>(size)) != size) {
+    throw Exception(path + ": cannot read the stub");
+  }
+  if (stub.size() < 2 || stub[0] != 'M' || stub[1] != 'Z') throw Exception(path + ": the stub is no Windows program");
+  return stub;
+}
+
+// The file's name without its folder.
+std::string BaseName(const std::string& path) {
+#ifdef _WIN32
+  const size_t slash = path.find_last_of("/\\:");
+#else
+  const size_t slash = path.find_last_of('/');
+#endif
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int DefaultJobs() {
+  const unsigned processors = std::thread::hardware_concurrency();
+  return processors == 0 ? 1 : static_cast<int>(processors < 255 ? processors : 255);
+}
+
+// The files: their names checked and converted, and each opened, before anything is written.
+void AddFiles(const std::vector<std::string>& paths, int code_page, uint8_t method, PackagePlan& plan,
+              std::vector<std::unique_ptr<TFileStream>>& contents, std::map<std::string, size_t>& by_folded_name) {
+  if (paths.size() > static_cast<size_t>(kMaxEntries)) {
+    throw Exception(std::to_string(paths.size()) + " files given; a package holds at most " +
+                    std::to_string(kMaxEntries));
+  }
+  for (const std::string& path : paths) {
+    const std::string name = BaseName(path);
+    std::string stored;
+    try {
+      stored = ToCodePage(name, code_page);
+    } catch (const Exception& failure) {
+      throw Exception(path + ": the name " + failure.Message());
+    }
+    if (const char* problem = EntryNameProblem(stored)) {
+      throw Exception(path + ": the stub cannot unpack the name \"" + name + "\": " + problem);
+    }
+    const auto same = by_folded_name.emplace(FoldCase(name), plan.Files.size());
+    if (!same.second) {
+      throw Exception(path + ": the name \"" + name + "\" is that of " + paths[same.first->second] +
+                      " when case is ignored");
+    }
+    try {
+      contents.push_back(std::make_unique<TFileStream>(path, TFileStream::Mode::OpenRead));
+    } catch (const Exception&) {
+      throw Exception(path + ": cannot open the file");
+    }
+    const int64_t size = contents.back()->Size();
+    if (size < 0) throw Exception(path + ": cannot read the file");
+    if (size >= kEntryLimit) {
+      throw Exception(path + ": " + std::to_string(size) + " bytes; a package ends below 2^31 bytes");
+    }
+    plan.Files.push_back(PackageFile{stored, contents.back().get(), method});
+  }
+}
+
+int Pack(const TArguments& arguments) {
+  for (const char* required : {"output", "title", "publisher"}) {
+    if (!arguments.Has(required)) throw UsageError(std::string("--") + required + " is required");
+  }
+  if (arguments.Has("note") == arguments.Has("note-file")) throw UsageError("give either --note or --note-file");
+  if (arguments.Operands().empty()) throw UsageError("no FILE to pack");
+  const int code_page = CodePageOption(arguments);
+  const uint8_t method = MethodOption(arguments, "auto");
+  WriteOptions options;
+  options.Jobs = arguments.Number("jobs", DefaultJobs(), 1, 255);
+  const bool quiet = arguments.Has("quiet");
+
+  PackagePlan plan;
+  plan.Title = StoredText("--title", arguments.Value("title"), code_page);
+  plan.Publisher = StoredText("--publisher", arguments.Value("publisher"), code_page);
+  if (arguments.Has("note")) {
+    plan.Note = StoredText("--note", CrLfLines(arguments.Value("note")), code_page);
+  } else {
+    const std::string path = arguments.Value("note-file");
+    plan.Note = StoredText(path, CrLfLines(ReadNoteFile(path)), code_page);
+  }
+  plan.Stub = LoadStub(arguments);
+  std::vector<std::unique_ptr<TFileStream>> contents;
+  std::map<std::string, size_t> by_folded_name;
+  AddFiles(arguments.Operands(), code_page, method, plan, contents, by_folded_name);
+  if (arguments.Has("run")) {
+    const auto run = by_folded_name.find(FoldCase(arguments.Value("run")));
+    if (run == by_folded_name.end()) {
+      throw Exception("--run: \"" + arguments.Value("run") + "\" names none of the packed files");
+    }
+    plan.RunIndex = static_cast<uint8_t>(run->second);
+    plan.Flags = RunAfterUnpack;
+  }
+  CheckPackagePlan(plan);
+
+  const std::string output = arguments.Value("output");
+  const auto start = std::chrono::steady_clock::now();
+  TReplacingOutput file(output);
+  TProgressBar bar(!quiet);
+  options.OnProgress = [&bar](const WriteProgress& progress) { bar.Update(progress); };
+  try {
+    WritePackage(plan, file.Stream(), options);
+  } catch (const Exception& failure) {
+    throw Exception(output + ": " + failure.Message());
+  }
+  bar.Clear();
+  const int64_t size = file.Stream().Size();
+  file.Commit();
+  if (!quiet) {
+    int64_t total = 0;
+    for (const auto& content : contents) total += content->Size();
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    std::printf("%s: %zu files, %s packed into %s (the stub included) in %.1f s\n", output.c_str(), plan.Files.size(),
+                HumanSize(total).c_str(), HumanSize(size).c_str(), elapsed.count());
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int PackCommand(const std::vector<std::string>& args) {
+  return RunCommand("pack", kPackHelp, args,
+                    {{"output", 'o', true},
+                     {"title", 0, true},
+                     {"publisher", 0, true},
+                     {"note", 0, true},
+                     {"note-file", 0, true},
+                     {"run", 0, true},
+                     {"method", 0, true},
+                     {"jobs", 0, true},
+                     {"stub", 0, true},
+                     {"codepage", 0, true},
+                     {"quiet", 'q', false}},
+                    Pack);
+}
+
+}  // namespace vornix::tools
