@@ -11,7 +11,9 @@ TOrderedOutput::TOrderedOutput(TStream& Output, size_t EntryCount, int64_t Memor
       limit_(Limit),
       entries_(EntryCount),
       output_end_(Output.Position()),
-      past_limit_(EntryCount) {
+      stop_from_(EntryCount),
+      past_limit_(EntryCount),
+      not_written_(EntryCount) {
   if (!entries_.empty()) entries_[0].offset = output_end_;
 }
 
@@ -21,20 +23,15 @@ int64_t TOrderedOutput::TEntrySink::Seek(int64_t offset, SeekOrigin origin) {
   return offset == 0 && origin != SeekOrigin::Beginning ? size : -1;
 }
 
-void TOrderedOutput::Abort() {
+void TOrderedOutput::Stop(size_t Index) {
   std::lock_guard<std::mutex> hold(lock_);
-  aborted_ = true;
+  stop_from_ = std::min(stop_from_, Index);
   turn_.notify_all();
 }
 
-bool TOrderedOutput::Aborted() {
+bool TOrderedOutput::Stopped(size_t Index) {
   std::lock_guard<std::mutex> hold(lock_);
-  return aborted_;
-}
-
-bool TOrderedOutput::OutputFailed() {
-  std::lock_guard<std::mutex> hold(lock_);
-  return output_failed_;
+  return Index >= stop_from_;
 }
 
 size_t TOrderedOutput::EntryPastLimit() {
@@ -42,12 +39,17 @@ size_t TOrderedOutput::EntryPastLimit() {
   return past_limit_;
 }
 
+size_t TOrderedOutput::EntryNotWritten() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return not_written_;
+}
+
 int32_t TOrderedOutput::Write(size_t index, const void* buffer, int32_t count) {
   if (count < 0) return -1;
   std::unique_lock<std::mutex> hold(lock_);
   Entry& entry = entries_[index];
   for (;;) {
-    if (aborted_) return -1;
+    if (index >= stop_from_) return -1;
     if (index == head_) {
       // The entry's turn: what it held goes out first, then it writes straight through.
       if (!Advance() || !Append(index, buffer, static_cast<size_t>(count))) return -1;
@@ -69,17 +71,18 @@ int32_t TOrderedOutput::Write(size_t index, const void* buffer, int32_t count) {
 void TOrderedOutput::Finish(size_t index) {
   std::lock_guard<std::mutex> hold(lock_);
   entries_[index].finished = true;
-  if (index == head_ && !aborted_) Advance();
+  if (index == head_ && index < stop_from_) Advance();
   turn_.notify_all();
 }
 
 bool TOrderedOutput::Append(size_t index, const void* buffer, size_t count) {
   if (output_end_ + static_cast<int64_t>(count) >= limit_) {
-    past_limit_ = std::min(past_limit_, index);
-    aborted_ = true;
+    past_limit_ = index;
+    stop_from_ = std::min(stop_from_, index);
   } else if (output_.Write(buffer, static_cast<int32_t>(count)) != static_cast<int32_t>(count)) {
-    output_failed_ = true;
-    aborted_ = true;
+    // What the output holds is unknown from here on: nothing more goes into it.
+    not_written_ = index;
+    stop_from_ = 0;
   } else {
     output_end_ += static_cast<int64_t>(count);
     return true;
@@ -89,7 +92,7 @@ bool TOrderedOutput::Append(size_t index, const void* buffer, size_t count) {
 }
 
 bool TOrderedOutput::Advance() {
-  while (head_ < entries_.size()) {
+  while (head_ < entries_.size() && head_ < stop_from_) {
     Entry& entry = entries_[head_];
     if (!entry.held.empty()) {
       const bool written = Append(head_, entry.held.data(), entry.held.size());

@@ -35,13 +35,15 @@ class TOrderedOutput {
     size_t index_;
   };
 
-  // Stops every writer: their writes fail from now on, and waiting ones wake.
-  void Abort();
-  bool Aborted();
-  // True when the output's last write failed, as opposed to a limit or an abort.
-  bool OutputFailed();
-  // The entry that would have ended at or past Limit, or EntryCount when none did.
+  // Stops entry Index and every entry after it: their writes fail from now on, and waiting ones
+  // wake. The entries before it go on, so that a failure among them still comes to light: the
+  // failure reported is then the first in table order, whatever the number of workers.
+  void Stop(size_t Index);
+  bool Stopped(size_t Index);
+  // The entry whose bytes would have ended at or past Limit, and the entry whose bytes the output
+  // failed to take; EntryCount when there is none.
   size_t EntryPastLimit();
+  size_t EntryNotWritten();
 
   // Where each entry begins in the output, and its length; valid once every entry has finished.
   int64_t Offset(size_t index) const { return entries_[index].offset; }
@@ -57,7 +59,7 @@ class TOrderedOutput {
 
   int32_t Write(size_t index, const void* buffer, int32_t count);
   void Finish(size_t index);
-  // With the lock held: appends to the output, checking the limit.
+  // With the lock held: appends entry index's bytes to the output, checking the limit.
   bool Append(size_t index, const void* buffer, size_t count);
   // With the lock held: writes out the head's held bytes, then moves past every finished entry.
   bool Advance();
@@ -71,9 +73,9 @@ class TOrderedOutput {
   size_t head_ = 0;  // the first entry not yet completely in the output
   int64_t output_end_;
   int64_t held_bytes_ = 0;
-  bool aborted_ = false;
-  bool output_failed_ = false;
+  size_t stop_from_;  // entries from here on are stopped
   size_t past_limit_;
+  size_t not_written_;
 };
 
 }  // namespace vornix

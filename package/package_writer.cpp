@@ -42,7 +42,7 @@ void WriteAll(TStream& output, const void* data, size_t count) {
 class TEntryWorkers {
  public:
   TEntryWorkers(const PackagePlan& plan, TOrderedOutput& output, const WriteOptions& options, int64_t bytes_total)
-      : plan_(plan), output_(output), options_(options), bytes_total_(bytes_total) {}
+      : plan_(plan), output_(output), options_(options), bytes_total_(bytes_total), failed_index_(plan.Files.size()) {}
 
   // Returns when every file is in the package, or raises the failure that stopped the writing.
   void Run();
@@ -74,7 +74,7 @@ class TEntryWorkers {
   std::mutex lock_;
   std::condition_variable finished_;
   int running_ = 0;
-  size_t failed_index_ = SIZE_MAX;
+  size_t failed_index_;
   std::string failure_;
 };
 
@@ -95,17 +95,23 @@ void TEntryWorkers::Run() {
   }
   for (std::thread& thread : threads) thread.join();
 
+  // The first failure in table order: the entries before it are all in the package.
   const size_t past_limit = output_.EntryPastLimit();
-  if (past_limit < count) {
-    throw Exception("\"" + plan_.Files[past_limit].Name + "\" would end at or past 2^31 bytes into the package");
+  const size_t not_written = output_.EntryNotWritten();
+  const size_t first = std::min({past_limit, not_written, failed_index_});
+  if (first == count) {
+    Report();
+    return;
   }
-  if (output_.OutputFailed()) throw Exception("Could not write the package");
-  if (failed_index_ < count) throw Exception(failure_);
-  Report();
+  if (first == past_limit) {
+    throw Exception("\"" + plan_.Files[first].Name + "\" would end at or past 2^31 bytes into the package");
+  }
+  if (first == not_written) throw Exception("Could not write the package");
+  throw Exception(failure_);
 }
 
 void TEntryWorkers::Work() {
-  for (size_t index = next_++; index < plan_.Files.size() && !output_.Aborted(); index = next_++) {
+  for (size_t index = next_++; index < plan_.Files.size() && !output_.Stopped(index); index = next_++) {
     try {
       CompressEntry(index);
     } catch (const std::exception& failure) {
@@ -140,9 +146,9 @@ void TEntryWorkers::CompressEntry(size_t index) {
   ++files_done_;
 }
 
-// A failure after the output was stopped is only the echo of the one that stopped it.
+// Every failure is kept by its place in the table; those of stopped entries come after the one that
+// stopped them, so the first in table order is always a cause, never an echo.
 void TEntryWorkers::RecordFailure(size_t index, const std::string& message) {
-  if (output_.Aborted()) return;
   {
     std::lock_guard<std::mutex> hold(lock_);
     if (index < failed_index_) {
@@ -150,7 +156,7 @@ void TEntryWorkers::RecordFailure(size_t index, const std::string& message) {
       failure_ = message;
     }
   }
-  output_.Abort();
+  output_.Stop(index);
 }
 
 void TEntryWorkers::Report() {
