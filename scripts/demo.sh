@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The demo: builds the stub and a demo installer for Windows, packs them with a readme into
-# demo/setup.exe, and runs it under Wine (on an Xvfb display when there is none), saying what happens
+# The demo: builds vornix and a demo installer for Windows, packs the installer with a readme into
+# demo/setup.exe with vornix pack, and runs it under Wine (on an Xvfb display when there is none), saying what happens
 # at each step and keeping screenshots of the stub's window and of the installer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -44,18 +44,19 @@ if [ -n "${VORNIX_DEMO_ON_DISPLAY:-}" ]; then
   exit
 fi
 
-say "Building the stub and the demo installer for 32-bit Windows (build-win), the packer natively (build)"
+say "Building vornix (natively, with the stub it carries) and the demo installer for 32-bit Windows"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake --build build --target vornix > /dev/null
 cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
   -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build build-win --target vornix_stub demo_installer > /dev/null
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build build --target pack_demo > /dev/null
-echo "stub: $(cat build-win/app/vornix_stub.exe.size) bytes, padded to 339968, where the package starts"
+cmake --build build-win --target demo_installer > /dev/null
+echo "stub: $(cat build/stub-windows/app/vornix_stub.exe.size) bytes, padded to 339968, where the package starts"
 
-say "Packing examples/demo: demo-setup.exe (the entry to run) and readme.txt"
+say "Packing examples/demo with vornix pack: demo-setup.exe (the entry to run) and readme.txt"
 mkdir -p "$out"
-build/examples/pack_demo build-win/app/vornix_stub.exe build-win/examples/demo_installer.exe \
-  examples/demo/readme.txt examples/demo/note.txt "$out/setup.exe"
+build/tools/vornix pack -o "$out/setup.exe" --title "Vornix Demo" --publisher "the Vornix developers" \
+  --note-file examples/demo/note.txt --run demo-setup.exe build-win/examples/demo-setup.exe examples/demo/readme.txt
+build/tools/vornix list "$out/setup.exe"
 
 if [ ! -f "$WINEPREFIX/.ready" ]; then
   say "Creating a Wine prefix in build-win/demo-prefix (once, about 15 s)"
