@@ -9,7 +9,7 @@ seconds="${1:-30}"
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build-fuzz"
 work="$build/fuzz-work"
-targets=(fuzz_decompress_block fuzz_lzh_decode fuzz_container_decompress fuzz_roundtrip)
+targets=(fuzz_decompress_block fuzz_lzh_decode fuzz_container_decompress fuzz_roundtrip fuzz_package_reader)
 
 max_len() {
   case "$1" in
