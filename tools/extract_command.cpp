@@ -47,6 +47,8 @@ int Extract(const TArguments& arguments) {
   const std::string path = PackageOperand(arguments);
   const int code_page = CodePageOption(arguments);
   const std::string folder = arguments.Value("directory", ".");
+  // An empty name would put the files at the root: "" + "/" + name.
+  if (folder.empty()) throw UsageError("--directory needs a folder name");
   const bool force = arguments.Has("force");
   OpenPackage package = OpenPackageFile(path);
 
