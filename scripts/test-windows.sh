@@ -6,9 +6,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${VORNIX_WIN_BUILD:-build-win}
+# The native vornix program (VORNIX_NATIVE_TOOL, by default the one of build/) adds the test that
+# compares its packages with the Windows program's.
+native_tool=${VORNIX_NATIVE_TOOL:-$PWD/build/tools/vornix}
+native=()
+if [ -x "$native_tool" ]; then native=(-DVORNIX_NATIVE_TOOL="$native_tool"); fi
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DVORNIX_BUILD_BENCH=ON > /dev/null
+  -DCMAKE_BUILD_TYPE=Release -DVORNIX_BUILD_BENCH=ON "${native[@]}" > /dev/null
 cmake --build "$build"
 
 export WINEPREFIX=$PWD/$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

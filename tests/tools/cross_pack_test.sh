@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The Windows build of vornix packs under Wine and the Linux build reads the result: verify, list
+# and extract agree with the inputs byte for byte, and the Linux build packing the same files with
+# the same options writes the very same package. The package format must not depend on the
+# platform that wrote it.
+# usage: cross_pack_test.sh NATIVE_VORNIX WINDOWS_VORNIX_EXE STUB RUNNER...
+#   STUB is the stub the Windows program carries; RUNNER runs a Windows program (wine-run.sh PREFIX).
+set -u
+native=$1
+windows=$2
+stub=$3
+shift 3
+runner=("$@")
+# Wine reads the arguments of a Windows program in the locale's encoding: a UTF-8 name arrives
+# intact only in a UTF-8 locale.
+export LC_ALL=C.UTF-8
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+passed=0
+
+check() {  # check NAME CONDITION...
+  local name=$1
+  shift
+  if "$@"; then passed=$((passed + 1)); else echo "FAILED: $name" >&2; failures=$((failures + 1)); fi
+}
+
+# The Windows program sees the Linux folder through drive Z:.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+mkdir "$work/in"
+{ for i in $(seq 1 2000); do echo "line $i of the cross-platform input, with some repeated words"; done; } \
+  > "$work/in/text.txt"
+head -c 200000 /dev/urandom > "$work/in/random.bin"
+: > "$work/in/empty.bin"
+printf 'Grüße aus Wien\n%.0s' $(seq 1 300) > "$work/in/Grüße.txt"
+names=(text.txt random.bin empty.bin Grüße.txt)
+
+for method in lzh lzrw auto; do
+  options=(pack --quiet --title "Cross $method" --publisher "Vornix tests" --note "Packed on Windows" --run text.txt
+           --method "$method")
+  windows_inputs=()
+  native_inputs=()
+  for name in "${names[@]}"; do
+    windows_inputs+=("$(windows_path "$work/in/$name")")
+    native_inputs+=("$work/in/$name")
+  done
+  package=$work/windows-$method.exe
+  "${runner[@]}" "$windows" "${options[@]}" -o "$(windows_path "$package")" "${windows_inputs[@]}" > "$work/out"
+  check "$method: the Windows pack exits 0" test $? -eq 0
+  check "$method: the Windows pack prints nothing with --quiet" test ! -s "$work/out"
+
+  "$native" verify "$package" > "$work/out"
+  check "$method: verify exits 0" test $? -eq 0
+  "$native" list "$package" > "$work/list"
+  check "$method: list exits 0" test $? -eq 0
+  check "$method: list shows the title" grep -qx "title:     Cross $method" "$work/list"
+  check "$method: list shows the entry to run" grep -qx "run:       text.txt (entry 1) after unpacking" "$work/list"
+  for i in "${!names[@]}"; do
+    name=${names[$i]}
+    size=$(stat -c %s "$work/in/$name")
+    case $method in
+      lzh) shown=LZH ;;
+      lzrw) shown=LZRW1/KH ;;
+      auto) shown='(LZH|LZRW1/KH)' ;;
+    esac
+    check "$method: list shows $name" grep -Eq "^ +$((i + 1))  $shown +$size +[0-9]+ +[^ ]+  $name\$" "$work/list"
+  done
+
+  "$native" extract "$package" -d "$work/extract-$method" > /dev/null
+  check "$method: extract exits 0" test $? -eq 0
+  check "$method: extract writes exactly the packed files" test "$(ls "$work/extract-$method" | sort)" = \
+    "$(printf '%s\n' "${names[@]}" | sort)"
+  for name in "${names[@]}"; do
+    check "$method: $name extracted byte for byte" cmp -s "$work/in/$name" "$work/extract-$method/$name"
+  done
+
+  "$native" "${options[@]}" --stub "$stub" -o "$work/native-$method.exe" "${native_inputs[@]}"
+  check "$method: the Linux pack exits 0" test $? -eq 0
+  check "$method: the Linux and Windows packages are the same bytes" cmp "$package" "$work/native-$method.exe"
+done
+check "the Windows program carries the stub" cmp -n "$(stat -c %s "$stub")" "$stub" "$work/windows-lzh.exe"
+check "the methods give different packages" test -n "$(cmp "$work/windows-lzh.exe" "$work/windows-lzrw.exe")"
+
+echo "$passed passed, $failures failed"
+[ "$failures" -eq 0 ]
