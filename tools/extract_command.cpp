@@ -4,6 +4,7 @@
 
 #include "tools/codepage.h"
 #include "tools/commands.h"
+#include "tools/progress_bar.h"
 
 namespace vornix::tools {
 namespace {
@@ -112,7 +113,7 @@ int Extract(const TArguments& arguments) {
     std::printf("%s: %zu of %zu entries failed\n", path.c_str(), failed, package.index.Entries.size());
     return kExitFailed;
   }
-  std::printf("%s: %zu files extracted into %s\n", path.c_str(), targets.size(), folder.c_str());
+  std::printf("%s: %s extracted into %s\n", path.c_str(), Count(targets.size(), "file").c_str(), folder.c_str());
   return kExitOk;
 }
 

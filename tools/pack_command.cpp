@@ -228,8 +228,9 @@ int Pack(const TArguments& arguments) {
     int64_t total = 0;
     for (const auto& content : contents) total += content->Size();
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    std::printf("%s: %zu files, %s packed into %s (the stub included) in %.1f s\n", output.c_str(), plan.Files.size(),
-                HumanSize(total).c_str(), HumanSize(size).c_str(), elapsed.count());
+    std::printf("%s: %s, %s packed into %s (the stub included) in %.1f s\n", output.c_str(),
+                Count(plan.Files.size(), "file").c_str(), HumanSize(total).c_str(), HumanSize(size).c_str(),
+                elapsed.count());
   }
   return kExitOk;
 }

@@ -25,14 +25,18 @@ std::string Duration(double seconds) {
 
 std::string HumanSize(int64_t bytes) {
   char text[32];
-  if (bytes < 10000) {
+  if (bytes < 1000) {
     std::snprintf(text, sizeof text, "%lld bytes", static_cast<long long>(bytes));
-  } else if (bytes < 10000 * 1024LL) {
-    std::snprintf(text, sizeof text, "%.1f KB", static_cast<double>(bytes) / 1024);
+  } else if (bytes < 1000000) {
+    std::snprintf(text, sizeof text, "%.1f kB", static_cast<double>(bytes) / 1e3);
   } else {
-    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1024 * 1024));
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
   }
   return text;
+}
+
+std::string Count(size_t count, const char* noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
 std::string ProgressLine(const WriteProgress& progress, double elapsed_seconds) {
@@ -42,7 +46,7 @@ std::string ProgressLine(const WriteProgress& progress, double elapsed_seconds) 
   const int filled = static_cast<int>(share * kBarWidth);
   std::string line = "[" + std::string(static_cast<size_t>(filled), '#') +
                      std::string(static_cast<size_t>(kBarWidth - filled), '-') + "] ";
-  line += std::to_string(progress.FilesDone) + "/" + std::to_string(progress.FileCount) + " files, " +
+  line += std::to_string(progress.FilesDone) + "/" + Count(progress.FileCount, "file") + ", " +
           HumanSize(progress.BytesDone) + " of " + HumanSize(progress.BytesTotal);
   // Rate and time left only once there is something to go by.
   if (elapsed_seconds >= 0.5 && progress.BytesDone > 0) {

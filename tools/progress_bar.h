@@ -10,8 +10,11 @@
 
 namespace vornix::tools {
 
-// "52.1 MB", "812.0 KB", "17 bytes": sizes for people.
+// "52.1 MB", "812.0 kB", "17 bytes": sizes for people, in powers of ten as the bench reports.
 std::string HumanSize(int64_t bytes);
+
+// "1 file", "2 files".
+std::string Count(size_t count, const char* noun);
 
 // The line for a given state; elapsed_seconds is the time since the start.
 std::string ProgressLine(const WriteProgress& progress, double elapsed_seconds);
