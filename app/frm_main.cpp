@@ -20,20 +20,6 @@ HFONT MakeFont(int height, int weight) {
                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
 }
 
-// The note's line breaks (CR LF, a lone CR or a lone LF) as the edit control wants them: CR LF.
-std::string WithCrLf(const std::string& text) {
-  std::string lines;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      lines += "\r\n";
-    } else {
-      lines += text[i];
-    }
-  }
-  return lines;
-}
-
 }  // namespace
 
 TMainForm::TMainForm() {
@@ -117,7 +103,7 @@ void TMainForm::FormCreate() {
     ReadPackageHeader(Header, *PackageStream);
     SetAutoSizedText(Label4, Header.Title);
     SetAutoSizedText(Label3, Header.Publisher);
-    SetWindowTextA(Note, WithCrLf(Header.NoteText).c_str());
+    SetWindowTextA(Note, NoteWithCrLf(Header.NoteText).c_str());
     SetTimer(Handle, kTimer1, kTimer1Interval, nullptr);
     created_ = true;
   } catch (...) {

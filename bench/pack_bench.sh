@@ -5,14 +5,9 @@
 # Usage: bench/pack_bench.sh [METHOD]   (auto, lzh or lzrw; default auto. CORPUS_DIR as for run.sh)
 set -euo pipefail
 ROOT=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
-CORPUS_DIR=${CORPUS_DIR:-${TMPDIR:-/tmp}/vornix-corpus}
 method=${1:-auto}
 cd "$ROOT"
-
-if [ ! -f "$CORPUS_DIR/corpus.cat" ]; then
-  echo "pack_bench.sh: building the corpus in $CORPUS_DIR" >&2
-  bash "$ROOT/../shared/bench/make-corpus.sh" "$CORPUS_DIR"
-fi
+source bench/corpus.sh
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORNIX_BUILD_BENCH=ON -DVORNIX_BUILD_TESTS=OFF >&2
 ninja -C build-bench vornix >&2
 vornix=$ROOT/build-bench/tools/vornix
@@ -20,8 +15,8 @@ vornix=$ROOT/build-bench/tools/vornix
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/parts"
-(cd "$work/parts" && split -n 250 -d -a 3 "$CORPUS_DIR/corpus.cat" part)
-head -c $(($(stat -c %s "$CORPUS_DIR/corpus.cat") / 4)) "$CORPUS_DIR/corpus.cat" > "$work/quarter.bin"
+(cd "$work/parts" && split -n 250 -d -a 3 "$CORPUS" part)
+head -c $(($(stat -c %s "$CORPUS") / 4)) "$CORPUS" > "$work/quarter.bin"
 
 # measure LABEL COMMAND...: wall time and peak resident memory of one run.
 measure() {
@@ -32,7 +27,7 @@ measure() {
   printf '| %s | %s s | %s MB |\n' "$label" "$seconds" "$((kilobytes / 1024))"
 }
 
-echo "method $method, corpus $(($(stat -c %s "$CORPUS_DIR/corpus.cat") / 1000000)) MB, $(nproc) processors"
+echo "method $method, corpus $(($(stat -c %s "$CORPUS") / 1000000)) MB, $(nproc) processors"
 echo
 echo "| run | time | peak memory |"
 echo "|---|---|---|"
@@ -46,7 +41,7 @@ grep -o '([^)]*)' "$work/out" | sed 's/^/  verify: /'
 measure "pack, a quarter of the corpus as one file" "$vornix" pack --quiet --method "$method" -o "$work/quarter.exe" \
   --title Bench --publisher Bench --note Bench "$work/quarter.bin"
 measure "pack, the whole corpus as one file" "$vornix" pack --quiet --method "$method" -o "$work/whole.exe" \
-  --title Bench --publisher Bench --note Bench "$CORPUS_DIR/corpus.cat"
+  --title Bench --publisher Bench --note Bench "$CORPUS"
 measure "verify, a quarter as one file" "$vornix" verify "$work/quarter.exe"
 measure "verify, the whole corpus as one file" "$vornix" verify "$work/whole.exe"
 echo

@@ -5,15 +5,10 @@
 # Needs zlib, lz4 and zstd development packages (installed by the project's setup script).
 set -euo pipefail
 ROOT=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
-CORPUS_DIR=${CORPUS_DIR:-${TMPDIR:-/tmp}/vornix-corpus}
 cd "$ROOT"
-
-if [ ! -f "$CORPUS_DIR/corpus.cat" ]; then
-  echo "run.sh: building the corpus in $CORPUS_DIR" >&2
-  bash "$ROOT/../shared/bench/make-corpus.sh" "$CORPUS_DIR"
-fi
+source bench/corpus.sh
 
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORNIX_BUILD_BENCH=ON -DVORNIX_BUILD_TESTS=OFF >&2
 ninja -C build-bench vornix_bench >&2
 
-build-bench/bench/vornix_bench "$CORPUS_DIR/corpus.cat"
+build-bench/bench/vornix_bench "$CORPUS"

@@ -7,15 +7,11 @@
 # Usage: bench/stub_bench.sh [RUNS]   (RUNS per figure, default 3; CORPUS_DIR as for bench/run.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-CORPUS_DIR=${CORPUS_DIR:-${TMPDIR:-/tmp}/vornix-corpus}
 runs=${1:-3}
 build=build-win-bench
 
-if [ ! -f "$CORPUS_DIR/corpus.cat" ]; then
-  echo "stub_bench.sh: building the corpus in $CORPUS_DIR" >&2
-  bash "../shared/bench/make-corpus.sh" "$CORPUS_DIR"
-fi
-corpus=$(realpath "$CORPUS_DIR/corpus.cat")
+source bench/corpus.sh
+corpus=$CORPUS
 win_corpus="Z:${corpus//\//\\}"  # Wine maps / to drive Z:
 
 cmake --no-warn-unused-cli -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \

@@ -83,4 +83,17 @@ int32_t EntryStreamLength(const TPackageEntry& Entry, int64_t stream_start, int6
   return static_cast<int32_t>(end - stream_start);
 }
 
+std::string NoteWithCrLf(const std::string& text) {
+  std::string lines;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      lines += "\r\n";
+    } else {
+      lines += text[i];
+    }
+  }
+  return lines;
+}
+
 }  // namespace vornix

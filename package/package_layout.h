@@ -76,6 +76,10 @@ void ReadEntryTable(TPackageHeader& Header, TStream& Stream);
 // end of the stream ends the name too. Leaves the stream just behind the zero byte.
 std::string ReadEntryName(TStream& Stream);
 
+// The note's line breaks (CR LF, a lone CR or a lone LF) as the package stores them and the stub's
+// note box shows them: CR LF.
+std::string NoteWithCrLf(const std::string& text);
+
 // The length of the entry's compressed stream, which starts at stream_start (just behind the name)
 // and ends at Offset + Size. Raises Exception when that end lies before stream_start, past
 // file_size or at or past 2^31, so that nothing is ever read or allocated by a claimed size.

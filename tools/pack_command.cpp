@@ -65,20 +65,6 @@ std::string StoredText(const std::string& subject, const std::string& utf8, int 
   return text;
 }
 
-// Every line break (CR LF, LF or CR alone) as CR LF, which the stub's note box shows as a new line.
-std::string CrLfLines(const std::string& text) {
-  std::string lines;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      lines += "\r\n";
-    } else {
-      lines += text[i];
-    }
-  }
-  return lines;
-}
-
 std::string ReadNoteFile(const std::string& path) {
   std::unique_ptr<TFileStream> file;
   try {
@@ -192,10 +178,10 @@ int Pack(const TArguments& arguments) {
   plan.Title = StoredText("--title", arguments.Value("title"), code_page);
   plan.Publisher = StoredText("--publisher", arguments.Value("publisher"), code_page);
   if (arguments.Has("note")) {
-    plan.Note = StoredText("--note", CrLfLines(arguments.Value("note")), code_page);
+    plan.Note = StoredText("--note", NoteWithCrLf(arguments.Value("note")), code_page);
   } else {
     const std::string path = arguments.Value("note-file");
-    plan.Note = StoredText(path, CrLfLines(ReadNoteFile(path)), code_page);
+    plan.Note = StoredText(path, NoteWithCrLf(ReadNoteFile(path)), code_page);
   }
   plan.Stub = LoadStub(arguments);
   std::vector<std::unique_ptr<TFileStream>> contents;

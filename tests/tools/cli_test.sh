@@ -5,14 +5,7 @@ set -u
 vornix=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-passed=0
-
-check() {  # check NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then passed=$((passed + 1)); else echo "FAILED: $name" >&2; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/check.sh"
 
 head -c 300000 /dev/urandom > "$work/random.bin"
 { for i in $(seq 1 3000); do echo "line $i of the vornix test input, with some repeated words"; done; } > "$work/text.txt"
@@ -54,5 +47,4 @@ for command in compress decompress; do
   check "$command --help explains it" grep -q "usage: vornix $command" "$work/help"
 done
 
-echo "$passed passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish

@@ -16,14 +16,7 @@ runner=("$@")
 export LC_ALL=C.UTF-8
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-passed=0
-
-check() {  # check NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then passed=$((passed + 1)); else echo "FAILED: $name" >&2; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/check.sh"
 
 # The Windows program sees the Linux folder through drive Z:.
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
@@ -82,5 +75,4 @@ done
 check "the Windows program carries the stub" cmp -n "$(stat -c %s "$stub")" "$stub" "$work/windows-lzh.exe"
 check "the methods give different packages" test -n "$(cmp "$work/windows-lzh.exe" "$work/windows-lzrw.exe")"
 
-echo "$passed passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish

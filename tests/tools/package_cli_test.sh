@@ -11,18 +11,8 @@ vornix=$(absolute "$1")
 stub=$(absolute "${2:-}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-passed=0
+source "$(dirname "${BASH_SOURCE[0]}")/check.sh"
 base=339968  # where the package starts, behind the padded stub
-
-check() {  # check NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then passed=$((passed + 1)); return 0; fi
-  echo "FAILED: $name" >&2
-  failures=$((failures + 1))
-  return 1
-}
 
 # A text that must be exactly as expected; a mismatch shows both.
 check_eq() {  # check_eq NAME EXPECTED ACTUAL
@@ -563,5 +553,4 @@ assert all(e["problem"] is None for e in package["entries"])
 EOF
 fi
 
-echo "$passed passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish
