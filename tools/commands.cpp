@@ -83,13 +83,17 @@ int CodePageOption(const TArguments& arguments) {
   return code_page;
 }
 
+std::unique_ptr<TFileStream> OpenInput(const std::string& path, const char* what) {
+  try {
+    return std::make_unique<TFileStream>(path, TFileStream::Mode::OpenRead);
+  } catch (const Exception&) {
+    throw Exception(path + ": cannot open " + what);
+  }
+}
+
 OpenPackage OpenPackageFile(const std::string& path) {
   OpenPackage package;
-  try {
-    package.file = std::make_unique<TFileStream>(path, TFileStream::Mode::OpenRead);
-  } catch (const Exception&) {
-    throw Exception(path + ": cannot open the file");
-  }
+  package.file = OpenInput(path);
   try {
     package.index = ReadPackageIndex(*package.file);
   } catch (const Exception& failure) {

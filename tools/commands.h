@@ -41,6 +41,9 @@ void ReportError(const std::string& subject, const std::string& reason);
 // The --codepage option: kDefaultCodePage when absent; a UsageError names the supported ones.
 int CodePageOption(const TArguments& arguments);
 
+// A file opened for reading; raises "PATH: cannot open WHAT" when it cannot be.
+std::unique_ptr<TFileStream> OpenInput(const std::string& path, const char* what = "the file");
+
 // A package opened and indexed; raises Exception naming the file when it is none.
 struct OpenPackage {
   std::unique_ptr<TFileStream> file;

@@ -66,12 +66,7 @@ std::string StoredText(const std::string& subject, const std::string& utf8, int 
 }
 
 std::string ReadNoteFile(const std::string& path) {
-  std::unique_ptr<TFileStream> file;
-  try {
-    file = std::make_unique<TFileStream>(path, TFileStream::Mode::OpenRead);
-  } catch (const Exception&) {
-    throw Exception(path + ": cannot open the file");
-  }
+  const std::unique_ptr<TFileStream> file = OpenInput(path);
   const int64_t size = file->Size();
   if (size < 0) throw Exception(path + ": cannot read the file");
   if (static_cast<uint64_t>(size) > kMaxNoteFileSize) {
@@ -91,12 +86,7 @@ std::vector<uint8_t> LoadStub(const TArguments& arguments) {
     return std::vector<uint8_t>(EmbeddedStub(), EmbeddedStub() + EmbeddedStubSize());
   }
   const std::string path = arguments.Value("stub");
-  std::unique_ptr<TFileStream> file;
-  try {
-    file = std::make_unique<TFileStream>(path, TFileStream::Mode::OpenRead);
-  } catch (const Exception&) {
-    throw Exception(path + ": cannot open the stub");
-  }
+  const std::unique_ptr<TFileStream> file = OpenInput(path, "the stub");
   const int64_t size = file->Size();
   if (size > PackageOffset) {
     throw Exception(path + ": the stub is " + std::to_string(size) + " bytes long; it must fit in " +
@@ -148,11 +138,7 @@ void AddFiles(const std::vector<std::string>& paths, int code_page, uint8_t meth
       throw Exception(path + ": the name \"" + name + "\" is that of " + paths[same.first->second] +
                       " when case is ignored");
     }
-    try {
-      contents.push_back(std::make_unique<TFileStream>(path, TFileStream::Mode::OpenRead));
-    } catch (const Exception&) {
-      throw Exception(path + ": cannot open the file");
-    }
+    contents.push_back(OpenInput(path));
     const int64_t size = contents.back()->Size();
     if (size < 0) throw Exception(path + ": cannot read the file");
     if (size >= kEntryLimit) {
