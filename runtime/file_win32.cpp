@@ -5,14 +5,14 @@
 // file created is not shared at all, so an output can never be the open input.
 //
 // Names are in the ANSI code page (the stub's own paths come from the ANSI calls) unless the
-// program has switched the layer to UTF-8, which goes through the wide calls.
+// program has switched the layer to UTF-8 (file_utf8_win32.cpp).
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "runtime/file.h"
+#include "runtime/file_names_win32.h"
 
 namespace vornix {
 namespace {
@@ -25,31 +25,28 @@ FileHandle FromWin32(HANDLE handle) {
 
 HANDLE ToWin32(FileHandle handle) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle)); }
 
-bool utf8_names = false;
-
-// The UTF-8 name as UTF-16, ending in a zero; empty (a name no call accepts) when it is not valid
-// UTF-8. A vector rather than std::wstring keeps the library's wide strings out of the stub.
-std::vector<wchar_t> WideName(const std::string& name) {
-  const int length =
-      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()), nullptr, 0);
-  std::vector<wchar_t> wide(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
-  if (length > 0) {
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()), wide.data(), length);
-  }
-  return wide;
+HANDLE Create(const std::string& name, DWORD access, DWORD share, DWORD disposition) {
+  return CreateFileA(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
+BOOL Delete(const std::string& name) { return DeleteFileA(name.c_str()); }
+BOOL Move(const std::string& from, const std::string& to, DWORD flags) {
+  return MoveFileExA(from.c_str(), to.c_str(), flags);
+}
+DWORD Attributes(const std::string& name) { return GetFileAttributesA(name.c_str()); }
+BOOL MakeDirectory(const std::string& name) { return CreateDirectoryA(name.c_str(), nullptr); }
+
+const TFileNameCalls kAnsiCalls = {Create, Delete, Move, Attributes, MakeDirectory};
 
 FileHandle Open(const std::string& name, DWORD access, DWORD share, DWORD disposition) {
-  HANDLE handle =
-      utf8_names
-          ? CreateFileW(WideName(name).data(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr)
-          : CreateFileA(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = FileNameCalls->Create(name, access, share, disposition);
   FileHandle result = FromWin32(handle);
   if (result <= 0 && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
   return result;
 }
 
 }  // namespace
+
+const TFileNameCalls* FileNameCalls = &kAnsiCalls;
 
 FileHandle FileOpenRead(const std::string& name) { return Open(name, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING); }
 
@@ -91,29 +88,18 @@ void FileClose(FileHandle handle) {
   if (handle > 0) CloseHandle(ToWin32(handle));
 }
 
-bool FileDelete(const std::string& name) {
-  return (utf8_names ? DeleteFileW(WideName(name).data()) : DeleteFileA(name.c_str())) != 0;
-}
+bool FileDelete(const std::string& name) { return FileNameCalls->Delete(name) != 0; }
 
 bool FileRename(const std::string& from, const std::string& to) {
-  const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-  return (utf8_names ? MoveFileExW(WideName(from).data(), WideName(to).data(), flags)
-                     : MoveFileExA(from.c_str(), to.c_str(), flags)) != 0;
+  return FileNameCalls->Move(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool PathExists(const std::string& name) {
-  return (utf8_names ? GetFileAttributesW(WideName(name).data()) : GetFileAttributesA(name.c_str())) !=
-         INVALID_FILE_ATTRIBUTES;
-}
+bool PathExists(const std::string& name) { return FileNameCalls->Attributes(name) != INVALID_FILE_ATTRIBUTES; }
 
 bool MakeFolder(const std::string& name) {
-  if ((utf8_names ? CreateDirectoryW(WideName(name).data(), nullptr) : CreateDirectoryA(name.c_str(), nullptr)) != 0) {
-    return true;
-  }
-  const DWORD attributes = utf8_names ? GetFileAttributesW(WideName(name).data()) : GetFileAttributesA(name.c_str());
+  if (FileNameCalls->MakeDirectory(name) != 0) return true;
+  const DWORD attributes = FileNameCalls->Attributes(name);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
-
-void UseUtf8FileNames() { utf8_names = true; }
 
 }  // namespace vornix
