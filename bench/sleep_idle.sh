@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
   -DCMAKE_BUILD_TYPE=Release -DVORNIX_BUILD_BENCH=ON > /dev/null
 cmake --build build-win --target sleep_idle_bench > /dev/null
-export WINEPREFIX=$PWD/build-win/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source cmake/wine-env.sh
+export WINEPREFIX=$PWD/build-win/wineprefix
 wineserver -k 2> /dev/null || true
 xvfb-run -a bash -c '
   wineserver -p

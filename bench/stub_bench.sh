@@ -22,7 +22,8 @@ echo "machine: $(nproc) processors, $(grep -m1 'model name' /proc/cpuinfo | cut 
 echo "stub: $(cat "$build/app/vornix_stub.exe.size") bytes before padding ($build/app/vornix_stub.exe.size)"
 echo
 echo "\$ wine $build/bench/stub_bench.exe '$win_corpus' $runs   # WINEPREFIX=$build/wineprefix, on Xvfb"
-export WINEPREFIX=$PWD/$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source cmake/wine-env.sh
+export WINEPREFIX=$PWD/$build/wineprefix
 wineserver -k 2> /dev/null || true
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   wineserver -p

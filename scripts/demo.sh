@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$PWD/demo
-export WINEPREFIX=$PWD/build-win/demo-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source cmake/wine-env.sh
+export WINEPREFIX=$PWD/build-win/demo-prefix
 temp=$WINEPREFIX/drive_c/users/$(id -un)/Temp
 
 say() { printf '\n== %s\n' "$*"; }
@@ -58,17 +59,15 @@ build/tools/vornix pack -o "$out/setup.exe" --title "Vornix Demo" --publisher "t
   --note-file examples/demo/note.txt --run demo-setup.exe build-win/examples/demo-setup.exe examples/demo/readme.txt
 build/tools/vornix list "$out/setup.exe"
 
-if [ ! -f "$WINEPREFIX/.ready" ]; then
-  say "Creating a Wine prefix in build-win/demo-prefix (once, about 15 s)"
-  mkdir -p "$WINEPREFIX"
-  wineboot -i > /dev/null 2>&1
-  # A Wine virtual desktop draws the windows' frames, title bars and icons, which plain Xvfb (no
-  # window manager) would leave out of the screenshots.
+# A Wine virtual desktop draws the windows' frames, title bars and icons, which plain Xvfb (no
+# window manager) would leave out of the screenshots.
+virtual_desktop() {
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f > /dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f > /dev/null 2>&1
   wineserver -w
-  touch "$WINEPREFIX/.ready"
-fi
+}
+say "The Wine prefix build-win/demo-prefix (made once, about 15 s), with the project's fonts"
+wine_prefix_ready "$WINEPREFIX" virtual_desktop
 rm -f "$temp/vornix-demo.log"
 
 say "Running demo/setup.exe under Wine"

@@ -24,6 +24,16 @@ HWND IconOf(HWND box) {
   return nullptr;
 }
 
+Picture Part(const Picture& picture, int left, int top, int width, int height) {
+  Picture part;
+  part.width = width;
+  part.height = height;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) part.pixels.push_back(picture.At(left + x, top + y));
+  }
+  return part;
+}
+
 }  // namespace
 
 uint32_t PixelOf(COLORREF colour) { return GetRValue(colour) << 16 | GetGValue(colour) << 8 | GetBValue(colour); }
@@ -74,18 +84,18 @@ Picture CaptureSettled(HWND window) {
 Picture Crop(const Picture& picture, HWND top_level, HWND window) {
   RECT outer;
   RECT inner;
+  RECT client;
   GetWindowRect(top_level, &outer);
   GetWindowRect(window, &inner);
-  Picture part;
-  part.width = inner.right - inner.left;
-  part.height = inner.bottom - inner.top;
-  for (int y = 0; y < part.height; ++y) {
-    for (int x = 0; x < part.width; ++x) {
-      part.pixels.push_back(picture.At(inner.left - outer.left + x, inner.top - outer.top + y));
-    }
-  }
-  return part;
+  GetClientRect(top_level, &client);
+  MapWindowPoints(top_level, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  RECT shown;
+  if (!IntersectRect(&shown, &inner, &client)) return Picture();
+  return Part(picture, shown.left - outer.left, shown.top - outer.top, shown.right - shown.left,
+              shown.bottom - shown.top);
 }
+
+Picture TopLeft(const Picture& picture, int width, int height) { return Part(picture, 0, 0, width, height); }
 
 void SaveBitmap(const Picture& picture, const std::string& path) {
   BITMAPFILEHEADER file = {};

@@ -34,8 +34,12 @@ Picture Paint(int width, int height, const std::function<void(HDC)>& draw);
 // captures in a row agree (Wine hands the painted pixels to the display a little later).
 Picture CaptureSettled(HWND window);
 
-// The part of picture that shows window (a child of the captured top-level window).
+// The part of picture that shows window (a child of the captured top-level window), cut at the
+// top-level window's client edge, where Windows clips its children.
 Picture Crop(const Picture& picture, HWND top_level, HWND window);
+
+// The top left width x height pixels of picture.
+Picture TopLeft(const Picture& picture, int width, int height);
 
 // A 32-bit top-down .bmp file.
 void SaveBitmap(const Picture& picture, const std::string& path);

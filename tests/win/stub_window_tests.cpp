@@ -166,8 +166,18 @@ TEST_F(StubWindow, ControlsSitWhereTheLayoutPutsThemWithTheirTexts) {
   EXPECT_EQ(256, SendMessageA(Control(kNoteId), EM_GETLIMITTEXT, 0, 0));
 }
 
+// What a label shows: its text drawn here in the font the layout names, in a box the label's size,
+// cut where the label is cut at the client edge.
+Picture ExpectedLabel(const Font& font, const std::string& text, UINT alignment, HWND label, const Picture& shown) {
+  RECT place;
+  GetWindowRect(label, &place);
+  return TopLeft(font.Label(text, place.right - place.left, place.bottom - place.top, alignment), shown.width,
+                 shown.height);
+}
+
 // A font handle does not cross into this process, so each label's font is seen in its pixels: the
-// label as shown must equal its text drawn here in the font the layout names.
+// label as shown must equal its text drawn here in the font the layout names. In these fonts the
+// publisher is wider than the 148 pixels from Label3 to the client edge, so it is shown cut there.
 TEST_F(StubWindow, LabelsAreDrawnInTheirFonts) {
   const Font window_font(-11, FW_NORMAL);
   const Font bold(-13, FW_BOLD);
@@ -188,9 +198,39 @@ TEST_F(StubWindow, LabelsAreDrawnInTheirFonts) {
   for (const LabelLook& label : labels) {
     SCOPED_TRACE(label.name);
     const Picture shown = Crop(window, main_, Control(label.id));
-    const Picture expected = label.font.Label(label.text, shown.width, shown.height, label.alignment);
-    EXPECT_TRUE(shown.pixels == expected.pixels);
+    ASSERT_GT(shown.width, 0);
+    EXPECT_TRUE(shown.pixels == ExpectedLabel(label.font, label.text, label.alignment, Control(label.id), shown).pixels);
   }
+}
+
+// A publisher far wider than the room left: its label keeps its text's width and is cut at the
+// client edge, and the foot line and the note show as they do with a short one.
+TEST_F(StubWindow, LongPublisherIsCutAtTheClientEdge) {
+  const std::string publisher = "Example Software Corporation of Greater Manchester Ltd.";
+  // Before the second window opens over this one, at the same place.
+  const Picture usual = CaptureSettled(main_);
+  StubCase stub("long publisher");
+  stub.WritePackage(BuildPackage(kTitle, publisher, kNote, 0, 0, {}));
+  RunningStub running(stub);
+  HWND main = running.MainWindow();
+  ASSERT_NE(nullptr, main);
+  const Font bold(-13, FW_BOLD);
+  HWND label3 = GetDlgItem(main, kLabel3Id);
+  const RECT place = PlaceInParent(label3);
+  EXPECT_EQ(bold.Width(publisher), place.right - place.left);
+  const Picture window = CaptureSettled(main);
+  const Picture shown = Crop(window, main, label3);
+  EXPECT_EQ(316 - 168, shown.width);
+  EXPECT_TRUE(shown.pixels == ExpectedLabel(bold, publisher, DT_LEFT, label3, shown).pixels);
+  EXPECT_TRUE(Crop(window, main, GetDlgItem(main, kLabel1Id)).pixels == Crop(usual, main_, Control(kLabel1Id)).pixels);
+  // The note below its first line, where the caret of the focused window blinks.
+  const Picture note = Crop(window, main, GetDlgItem(main, kNoteId));
+  const Picture usual_note = Crop(usual, main_, Control(kNoteId));
+  const size_t first_line = static_cast<size_t>(Font(-11, FW_NORMAL).LineHeight()) * note.width;
+  ASSERT_EQ(usual_note.pixels.size(), note.pixels.size());
+  EXPECT_TRUE(std::equal(note.pixels.begin() + first_line, note.pixels.end(), usual_note.pixels.begin() + first_line));
+  CloseWindowAsUser(main);
+  EXPECT_TRUE(running.Watch(10000).exited);
 }
 
 // The note's font, seen through where the edit control puts its characters.
