@@ -3,6 +3,7 @@
 
 #include "compression/lzrw1.h"
 #include "compression/unaligned.h"
+#include "package/checksum.h"
 #include "package/entry_name.h"
 
 namespace vornix {
@@ -49,6 +50,10 @@ PackageIndex ReadPackageIndex(TStream& Package) {
   PackageIndex index;
   ReadPackageHeader(index.Header, Package);
   const int64_t table_start = Package.Position();
+  index.Checks = ReadPackageChecks(index.Header, Package);
+  // The entries' hashes are good for as long as the record that holds them is.
+  const bool hashes =
+      index.Checks.Marked && (index.Checks.Problem.empty() || index.Checks.Problem == package_messages::kHeadMismatch);
   ReadEntryTable(index.Header, Package);
   const int64_t file_size = Package.Size();
   index.Entries.resize(index.Header.FileCount);
@@ -56,6 +61,8 @@ PackageIndex ReadPackageIndex(TStream& Package) {
     PackageEntryInfo& entry = index.Entries[i];
     entry.Offset = index.Header.Entries[i].Offset;
     entry.Size = index.Header.Entries[i].Size;
+    entry.HasHash = hashes;
+    entry.Hash = index.Checks.EntryHash[i];
     // A slot cut short by the end of the file reads as zeros, which would point into the stub.
     if (table_start + static_cast<int64_t>(i + 1) * kEntrySlotSize > file_size) {
       entry.Problem = "its slot in the entry table lies past the end of the file";
@@ -70,16 +77,17 @@ int64_t DecodeEntry(TStream& Package, const PackageEntryInfo& Entry, TStream& Ou
   if (!Entry.Problem.empty()) throw Exception(Entry.Problem);
   TStreamWindow stream(Package, Entry.StreamStart, Entry.StreamLength);
   Tlzrw1 container;
+  THashingStream hashed(Output);
   container.UseStreams = true;
   container.InputStream = &stream;
-  container.OutputStream = &Output;
-  const int64_t start = Output.Position();
+  container.OutputStream = &hashed;
   const int64_t count = container.Decompress();
-  const int64_t written = Output.Position() - start;
+  const int64_t written = hashed.Size();
   if (count != Entry.OriginalSize || written != Entry.OriginalSize) {
     throw Exception("decodes to " + std::to_string(written) + " bytes, not the " + std::to_string(Entry.OriginalSize) +
                     " its stream states");
   }
+  if (Entry.HasHash && hashed.Value() != Entry.Hash) throw Exception(package_messages::kChecksumMismatch);
   return written;
 }
 

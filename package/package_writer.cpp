@@ -12,7 +12,9 @@
 
 #include "compression/lzrw1.h"
 #include "compression/unaligned.h"
+#include "package/checksum.h"
 #include "package/entry_name.h"
+#include "package/integrity.h"
 #include "package/ordered_output.h"
 
 namespace vornix {
@@ -42,10 +44,17 @@ void WriteAll(TStream& output, const void* data, size_t count) {
 class TEntryWorkers {
  public:
   TEntryWorkers(const PackagePlan& plan, TOrderedOutput& output, const WriteOptions& options, int64_t bytes_total)
-      : plan_(plan), output_(output), options_(options), bytes_total_(bytes_total), failed_index_(plan.Files.size()) {}
+      : plan_(plan),
+        output_(output),
+        options_(options),
+        bytes_total_(bytes_total),
+        failed_index_(plan.Files.size()),
+        hashes_(plan.Files.size()) {}
 
   // Returns when every file is in the package, or raises the failure that stopped the writing.
   void Run();
+  // Each file's hash, as the integrity record holds it.
+  const std::vector<uint32_t>& Hashes() const { return hashes_; }
 
  private:
   // One file's LZH progress, turned into a share of the common count.
@@ -76,7 +85,24 @@ class TEntryWorkers {
   int running_ = 0;
   size_t failed_index_;
   std::string failure_;
+  std::vector<uint32_t> hashes_;  // each written by the worker of its file only
 };
+
+// The file's content hashed on a read of its own once the container is done with it: the
+// container's sampling for Advise moves about in its input, and a content that fails is reported
+// by the container as it always was.
+uint32_t ContentHash(const PackageFile& file) {
+  static constexpr int32_t kChunk = 64 * 1024;
+  std::vector<uint8_t> buffer(kChunk);
+  TChecksum checksum;
+  if (file.Content->Seek(0, SeekOrigin::Beginning) != 0) ContentUnreadable(file);
+  for (;;) {
+    const int32_t got = file.Content->Read(buffer.data(), kChunk);
+    if (got < 0) ContentUnreadable(file);
+    if (got == 0) return checksum.Value();
+    checksum.Add(buffer.data(), static_cast<size_t>(got));
+  }
+}
 
 void TEntryWorkers::Run() {
   const size_t count = plan_.Files.size();
@@ -141,6 +167,7 @@ void TEntryWorkers::CompressEntry(size_t index) {
   } catch (const Exception& failure) {
     throw Exception("\"" + file.Name + "\": " + failure.Message());
   }
+  if (plan_.Checksums) hashes_[index] = ContentHash(file);
   sink.Finish();
   bytes_done_ += file.Content->Size() - progress_share.reported;
   ++files_done_;
@@ -205,25 +232,27 @@ void WritePackage(const PackagePlan& Plan, TStream& Output, const WriteOptions& 
   front.resize(static_cast<size_t>(PackageOffset), 0);
   WriteAll(Output, front.data(), front.size());
 
-  uint8_t header[kPackageHeaderSize] = {};
-  StoreLE16(header, PackageVersion);
-  header[4] = static_cast<uint8_t>(Plan.Files.size());
-  header[5] = static_cast<uint8_t>(Plan.Publisher.size());
-  header[6] = static_cast<uint8_t>(Plan.Title.size());
-  header[7] = static_cast<uint8_t>(Plan.Note.size());
-  header[8] = Plan.RunIndex;
-  header[9] = Plan.Flags;
-  WriteAll(Output, header, sizeof header);
-  WriteAll(Output, Plan.Publisher.data(), Plan.Publisher.size());
-  WriteAll(Output, Plan.Title.data(), Plan.Title.size());
-  WriteAll(Output, Plan.Note.data(), Plan.Note.size());
+  // The header, the texts and (once filled in) the table, kept for the head's hash.
+  std::vector<uint8_t> head(kPackageHeaderSize, 0);
+  StoreLE16(head.data(), PackageVersion);
+  head[4] = static_cast<uint8_t>(Plan.Files.size());
+  head[5] = static_cast<uint8_t>(Plan.Publisher.size());
+  head[6] = static_cast<uint8_t>(Plan.Title.size());
+  head[7] = static_cast<uint8_t>(Plan.Note.size());
+  head[8] = Plan.RunIndex;
+  head[9] = static_cast<uint8_t>((Plan.Flags & ~HasChecksums) | (Plan.Checksums ? HasChecksums : 0));
+  for (const std::string* text : {&Plan.Publisher, &Plan.Title, &Plan.Note}) {
+    head.insert(head.end(), text->begin(), text->end());
+  }
+  WriteAll(Output, head.data(), head.size());
 
   // The table is written as zeros first and filled in once every entry's size is known.
   const int64_t table_start = Output.Position();
   std::vector<uint8_t> table(Plan.Files.size() * kEntrySlotSize, 0);
   WriteAll(Output, table.data(), table.size());
   TOrderedOutput entries(Output, Plan.Files.size(), Options.MemoryBudget, kEntryLimit);
-  TEntryWorkers(Plan, entries, Options, bytes_total).Run();
+  TEntryWorkers workers(Plan, entries, Options, bytes_total);
+  workers.Run();
   for (size_t i = 0; i < Plan.Files.size(); ++i) {
     StoreLE32(&table[i * kEntrySlotSize], static_cast<uint32_t>(entries.Offset(i)));
     StoreLE32(&table[i * kEntrySlotSize + 4], static_cast<uint32_t>(entries.Size(i)));
@@ -231,6 +260,13 @@ void WritePackage(const PackagePlan& Plan, TStream& Output, const WriteOptions& 
   if (Output.Seek(table_start, SeekOrigin::Beginning) != table_start) throw Exception("Could not write the package");
   WriteAll(Output, table.data(), table.size());
   Output.Seek(0, SeekOrigin::End);
+  if (!Plan.Checksums) return;
+  // The record right behind the last entry, which ends the file.
+  head.insert(head.end(), table.begin(), table.end());
+  std::vector<std::string> names;
+  for (const PackageFile& file : Plan.Files) names.push_back(file.Name);
+  const std::vector<uint8_t> record = IntegrityRecord(HeadHash(head, names), workers.Hashes());
+  WriteAll(Output, record.data(), record.size());
 }
 
 }  // namespace vornix

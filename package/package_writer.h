@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "package/integrity.h"
 #include "package/package_layout.h"
 #include "runtime/stream.h"
 
@@ -26,8 +27,11 @@ struct PackagePlan {
   std::string Publisher;
   std::string Note;  // stored as given: lines are separated by CR LF
   uint8_t RunIndex = 0;
-  uint8_t Flags = 0;
+  uint8_t Flags = 0;  // RunAfterUnpack; HasChecksums follows Checksums
   std::vector<PackageFile> Files;
+  // The integrity record behind the last entry (package/integrity.h); without it the package has
+  // the layout of every package made before the record existed.
+  bool Checksums = true;
 };
 
 // How far the writing has come: files completely in the package, and input bytes coded.

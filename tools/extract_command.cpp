@@ -17,7 +17,9 @@ const char kExtractHelp[] =
     "would refuse (a folder part, a device, a reserved character) is refused here too, so nothing\n"
     "is written outside DIR. Nothing is run. When a file of an entry's name exists, nothing is\n"
     "written at all unless --force is given, which replaces such files. An entry that fails to\n"
-    "decode leaves no file. Exit codes: 0 done, 1 a bad entry or an existing file, 2 usage.\n";
+    "decode or does not match its checksum leaves no file; a package whose header, table or\n"
+    "checksum record does not match has nothing extracted. Exit codes: 0 done, 1 a bad entry,\n"
+    "a damaged package or an existing file, 2 usage.\n";
 
 bool IsSeparator(char c) {
 #ifdef _WIN32
@@ -52,6 +54,11 @@ int Extract(const TArguments& arguments) {
   if (folder.empty()) throw UsageError("--directory needs a folder name");
   const bool force = arguments.Has("force");
   OpenPackage package = OpenPackageFile(path);
+  // Names and places cannot be trusted: nothing is written, as the stub unpacks nothing.
+  if (!package.index.Checks.Problem.empty()) {
+    ReportError(path, package.index.Checks.Problem + "; nothing was extracted");
+    return kExitFailed;
+  }
 
   size_t failed = 0;
   std::vector<Target> targets;

@@ -17,18 +17,26 @@ const char kListHelp[] =
     "usage: vornix list PACKAGE [--json] [--codepage N]\n"
     "\n"
     "Shows the package's header (version, title, publisher, note, the entry run after unpacking,\n"
-    "flags) and one row per entry: name, method, original size, stored size (the compressed\n"
-    "stream) and ratio. Texts and names are shown from the ANSI code page N (default 1252).\n"
-    "--json prints the same as one JSON object. Exit codes: 0 done, 1 not a package, 2 usage.\n";
+    "flags, whether it carries checksums) and one row per entry: name, method, original size,\n"
+    "stored size (the compressed stream) and ratio. Texts and names are shown from the ANSI code\n"
+    "page N (default 1252). --json prints the same as one JSON object, with each entry's XXH32\n"
+    "hash. Exit codes: 0 done, 1 not a package, 2 usage.\n";
 
 const char kVerifyHelp[] =
     "usage: vornix verify PACKAGE [--codepage N]\n"
     "\n"
     "Reads the package's header and table and decodes every entry completely, writing nothing.\n"
-    "Names are shown from the ANSI code page N (default 1252).\n"
-    "Exit code 0 only when every entry decodes to the size its stream states and the stub can\n"
-    "unpack its name; otherwise each bad entry is named on stderr with the reason, and the exit\n"
-    "code is 1. Exit code 2: usage error.\n";
+    "In a package that carries checksums, the header, texts, table and names are checked against\n"
+    "theirs and every entry's bytes against its own. Names are shown from the ANSI code page N\n"
+    "(default 1252). Exit code 0 only when all of that matches, every entry decodes to the size\n"
+    "its stream states and the stub can unpack its name; otherwise each fault is named on stderr,\n"
+    "and the exit code is 1. Exit code 2: usage error.\n";
+
+// How list and verify tell of the integrity record.
+std::string ChecksumsState(const TPackageChecks& checks) {
+  if (!checks.Problem.empty()) return "damaged (" + checks.Problem + ")";
+  return checks.Marked ? "XXH32 of the header, the table and every entry" : "none: the package carries no checksums";
+}
 
 std::string Ratio(const PackageEntryInfo& entry) {
   if (entry.OriginalSize <= 0) return "-";
@@ -67,15 +75,22 @@ void PrintJson(const std::string& path, const PackageIndex& index, int code_page
               Json(FromCodePage(header.Publisher, code_page)).c_str(),
               Json(FromCodePage(header.NoteText, code_page)).c_str());
   std::printf(
-      " \"flags\": %u, \"run_index\": %u, \"run\": %s,\n \"entries\": [", header.Flags, header.RunIndex,
-      header.RunRequested() ? Json(FromCodePage(index.Entries[header.RunIndex].Name, code_page)).c_str() : "null");
+      " \"flags\": %u, \"run_index\": %u, \"run\": %s,\n \"checksums\": %s, \"checksum_problem\": %s,\n"
+      " \"entries\": [",
+      header.Flags, header.RunIndex,
+      header.RunRequested() ? Json(FromCodePage(index.Entries[header.RunIndex].Name, code_page)).c_str() : "null",
+      index.Checks.Marked ? "true" : "false",
+      index.Checks.Problem.empty() ? "null" : Json(index.Checks.Problem).c_str());
   for (size_t i = 0; i < index.Entries.size(); ++i) {
     const PackageEntryInfo& entry = index.Entries[i];
+    char hash[16] = "null";
+    if (entry.HasHash) std::snprintf(hash, sizeof hash, "\"%08x\"", static_cast<unsigned>(entry.Hash));
     std::printf(
-        "%s\n  {\"name\": %s, \"method\": %s, \"size\": %lld, \"stored\": %lld, \"offset\": %u, \"problem\": %s}",
+        "%s\n  {\"name\": %s, \"method\": %s, \"size\": %lld, \"stored\": %lld, \"offset\": %u, \"xxh32\": %s, "
+        "\"problem\": %s}",
         i == 0 ? "" : ",", Json(FromCodePage(entry.Name, code_page)).c_str(),
         Json(entry.OriginalSize < 0 ? "unknown" : MethodName(entry.MethodId)).c_str(),
-        static_cast<long long>(entry.OriginalSize), static_cast<long long>(entry.StreamLength), entry.Offset,
+        static_cast<long long>(entry.OriginalSize), static_cast<long long>(entry.StreamLength), entry.Offset, hash,
         entry.Problem.empty() ? "null" : Json(entry.Problem).c_str());
   }
   std::printf("]}\n");
@@ -97,7 +112,8 @@ void PrintTable(const std::string& path, const PackageIndex& index, int code_pag
   } else {
     std::printf("run:       nothing\n");
   }
-  std::printf("flags:     0x%02X\n\n", header.Flags);
+  std::printf("flags:     0x%02X\n", header.Flags);
+  std::printf("checksums: %s\n\n", ChecksumsState(index.Checks).c_str());
   std::printf("%5s  %-9s %12s %12s %6s  %s\n", "#", "method", "size", "stored", "ratio", "name");
   for (size_t i = 0; i < index.Entries.size(); ++i) {
     const PackageEntryInfo& entry = index.Entries[i];
@@ -128,6 +144,11 @@ int Verify(const TArguments& arguments) {
   const auto start = std::chrono::steady_clock::now();
   size_t failed = 0;
   int64_t decoded = 0;
+  const TPackageChecks& checks = package.index.Checks;
+  if (!checks.Problem.empty()) {
+    ReportError(path, checks.Problem);
+    ++failed;
+  }
   for (size_t i = 0; i < package.index.Entries.size(); ++i) {
     const PackageEntryInfo& entry = package.index.Entries[i];
     const std::string subject =
@@ -142,11 +163,15 @@ int Verify(const TArguments& arguments) {
   }
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
   if (failed > 0) {
-    std::printf("%s: %zu of %zu entries failed\n", path.c_str(), failed, package.index.Entries.size());
+    const size_t entries_failed = failed - (checks.Problem.empty() ? 0 : 1);
+    std::printf("%s: %zu of %zu entries failed%s\n", path.c_str(), entries_failed, package.index.Entries.size(),
+                checks.Problem.empty() ? "" : ", and the package's checksums do not hold");
     return kExitFailed;
   }
-  std::printf("%s: all %zu entries decode to their stated sizes (%s in %.2f s, %s/s)\n", path.c_str(),
-              package.index.Entries.size(), HumanSize(decoded).c_str(), elapsed.count(),
+  std::printf("%s: all %zu entries decode to their stated sizes%s (%s in %.2f s, %s/s)\n", path.c_str(),
+              package.index.Entries.size(),
+              checks.Marked ? " and match their checksums" : "; the package carries no checksums",
+              HumanSize(decoded).c_str(), elapsed.count(),
               HumanSize(static_cast<int64_t>(decoded / std::max(elapsed.count(), 1e-3))).c_str());
   return kExitOk;
 }

@@ -20,7 +20,7 @@ namespace {
 const char kPackHelp[] =
     "usage: vornix pack -o OUT --title TEXT --publisher TEXT (--note TEXT | --note-file FILE)\n"
     "                   [--run NAME] [--method auto|lzh|lzrw] [--jobs N] [--stub FILE]\n"
-    "                   [--codepage N] [--quiet] FILE...\n"
+    "                   [--codepage N] [--no-checksums] [--quiet] FILE...\n"
     "\n"
     "Builds OUT, a Windows program that shows the title, the publisher and the note, unpacks the\n"
     "FILEs into a fresh folder under %TEMP%, runs NAME from there and waits for it (and for what it\n"
@@ -39,6 +39,9 @@ const char kPackHelp[] =
     "  --stub FILE            another stub instead of the one built into vornix\n"
     "  --codepage N           the Windows ANSI code page for texts and names (default 1252;\n"
     "                         874 and 1250-1258)\n"
+    "  --no-checksums         leave out the integrity record (the hashes of the header, the\n"
+    "                         table and every file that the stub checks before it runs\n"
+    "                         anything): the layout of packages made before it existed\n"
     "  --quiet                no progress bar and no summary\n"
     "\n"
     "Each FILE is packed under its own name, without its folder. Everything is checked before\n"
@@ -170,6 +173,7 @@ int Pack(const TArguments& arguments) {
     plan.Note = StoredText(path, NoteWithCrLf(ReadNoteFile(path)), code_page);
   }
   plan.Stub = LoadStub(arguments);
+  plan.Checksums = !arguments.Has("no-checksums");
   std::vector<std::unique_ptr<TFileStream>> contents;
   std::map<std::string, size_t> by_folded_name;
   AddFiles(arguments.Operands(), code_page, method, plan, contents, by_folded_name);
@@ -221,6 +225,7 @@ int PackCommand(const std::vector<std::string>& args) {
                      {"jobs", 0, true},
                      {"stub", 0, true},
                      {"codepage", 0, true},
+                     {"no-checksums", 0, false},
                      {"quiet", 'q', false}},
                     Pack);
 }

@@ -82,6 +82,7 @@ TEST(PackageWriter, WorkedExampleLayout) {
   plan.Note = test::kWorkedNote;
   plan.RunIndex = 12;
   plan.Flags = RunAfterUnpack;
+  plan.Checksums = false;  // the layout every package had before the integrity record
   for (int i = 0; i < 16; ++i) {
     const std::string name = i == 12 ? "setup.exe" : "part" + std::to_string(i) + ".dat";
     plan.Files.push_back(contents.File(name, FromString("content of " + name)));
@@ -125,7 +126,7 @@ TEST(PackageWriter, StubIsPaddedWithZerosToThePackage) {
     const Bytes& image = output.Data();
     EXPECT_EQ(Slice(image, 0, stub_size), plan.Stub) << stub_size;
     EXPECT_EQ(Slice(image, stub_size, kPackageStart - stub_size), Bytes(kPackageStart - stub_size, 0)) << stub_size;
-    EXPECT_EQ(Slice(image, kPackageStart, 12), Hex("01 00 00 00 01 00 00 00 00 00 00 00")) << stub_size;
+    EXPECT_EQ(Slice(image, kPackageStart, 12), Hex("01 00 00 00 01 00 00 00 00 02 00 00")) << stub_size;
   }
 }
 
@@ -171,7 +172,7 @@ TEST_P(PackageRoundTrip, EntriesDecompressToTheFiles) {
   EXPECT_EQ(header.Publisher, plan.Publisher);
   EXPECT_EQ(header.NoteText, plan.Note);
   EXPECT_EQ(header.RunIndex, 1);
-  EXPECT_EQ(header.Flags, RunAfterUnpack);
+  EXPECT_EQ(header.Flags, RunAfterUnpack | HasChecksums);
   ASSERT_EQ(entries.size(), std::size(samples));
   for (size_t i = 0; i < entries.size(); ++i) {
     const Sample& sample = samples[i];
@@ -219,13 +220,13 @@ TEST(PackageWriter, LargestPackageTheLayoutHolds) {
   WritePackage(plan, output);
   const Bytes& image = output.Data();
   EXPECT_EQ(Slice(image, 0, kPackageStart), plan.Stub);
-  EXPECT_EQ(Slice(image, kPackageStart, 12), Hex("01 00 00 00 FF FF FF FF FE 01 00 00"));
+  EXPECT_EQ(Slice(image, kPackageStart, 12), Hex("01 00 00 00 FF FF FF FF FE 03 00 00"));
   TPackageHeader header;
   const std::vector<UnpackedEntry> entries = ReadBack(image, header);
   EXPECT_EQ(header.Title, plan.Title);
   ASSERT_EQ(entries.size(), 255u);
   EXPECT_EQ(header.Entries[0].Offset, PackageOffset + 12 + 3 * 255 + 255 * 8);
-  EXPECT_EQ(int64_t{header.Entries[254].Offset} + header.Entries[254].Size, output.Size());
+  EXPECT_EQ(int64_t{header.Entries[254].Offset} + header.Entries[254].Size + IntegrityRecordSize(255), output.Size());
   EXPECT_EQ(entries[254].name, "file254");
   EXPECT_EQ(Decompress(entries[254].stream), FromString("same"));
 }
@@ -369,7 +370,8 @@ TEST(PackageWriter, FailuresWhileWriting) {
       {"a name", 28, false, write_error},
       {"a compressed stream", 42, false, write_error},
       {"the table's final bytes", 43, true, write_error},
-      {"nothing", 43, false, ""},
+      {"the checksum record", 62, false, write_error},  // 16 + 4 bytes behind the entry
+      {"nothing", 63, false, ""},
   };
   for (const Case& c : cases) {
     Contents contents;

@@ -36,7 +36,8 @@ table_of() { echo $((base + 12 + $(u8 "$1" $((base + 5))) + $(u8 "$1" $((base + 
 
 # One line per entry from the header and the table: "NAME_HEX STREAM_START STREAM_LENGTH". A line
 # starting with "layout:" where an entry does not start where the one before ends (the first right
-# behind the table), or the last does not end the file.
+# behind the table), or the last does not end the file or, when Flags bit 1 marks the checksum
+# record, the record (16 bytes and 4 per entry) does not.
 walk() {
   local pkg=$1 count table at i offset size name
   count=$(u8 "$pkg" $((base + 4)))
@@ -50,6 +51,7 @@ walk() {
     echo "$name $((offset + ${#name} / 2 + 1)) $((size - ${#name} / 2 - 1))"
     at=$((offset + size))
   done
+  (($(u8 "$pkg" $((base + 9))) & 2)) && at=$((at + 16 + 4 * count))
   [ "$at" -eq "$(stat -c %s "$pkg")" ] || echo "layout: the entries end at $at, not at the end of the file"
 }
 
@@ -105,7 +107,7 @@ for method in lzh lzrw auto; do
   pack -o "$pkg" --method "$method" "${files[@]/#/$work/in/}" > "$work/stdout"
   check "$method: pack exits 0" test $? -eq 0
   check "$method: --quiet prints nothing" test ! -s "$work/stdout"
-  check_eq "$method: header" 010000000509050400000000 "$(hex "$pkg" "$base" 12)"
+  check_eq "$method: header" 010000000509050400020000 "$(hex "$pkg" "$base" 12)"
   check_eq "$method: texts" "$(hex_of PublisherTitleNote)" "$(hex "$pkg" $((base + 12)) 18)"
   walk "$pkg" > "$work/walk"
   check "$method: entries lie back to back behind the table" test -z "$(grep '^layout:' "$work/walk")"
@@ -135,7 +137,8 @@ for method in lzh lzrw auto; do
 
   "$vornix" verify "$pkg" > "$work/stdout"
   check "$method: verify exits 0" test $? -eq 0
-  check "$method: verify summary" matches "$(cat "$work/stdout")" "$pkg: all 5 entries decode to their stated sizes (*"
+  check "$method: verify summary" matches "$(cat "$work/stdout")" \
+    "$pkg: all 5 entries decode to their stated sizes and match their checksums (*"
 
   "$vornix" extract "$pkg" -d "$work/x-$method" > "$work/stdout"
   check "$method: extract exits 0" test $? -eq 0
@@ -194,7 +197,7 @@ check "the mixed files round trip" diff -r "$work/mixed" "$work/x-jobs"
 # Texts: UTF-8 in, the code page's bytes and CR LF line breaks out.
 pack -o "$work/texts.exe" --title "Grüße €" --publisher Pub --note $'one\ntwo\r\nthree\rfour' --run SMALL.TXT \
   "$work/in/empty.bin" "$work/in/small.txt"
-check_eq "texts: header with the run" 010000000203071501010000 "$(hex "$work/texts.exe" "$base" 12)"
+check_eq "texts: header with the run" 010000000203071501030000 "$(hex "$work/texts.exe" "$base" 12)"
 check_eq "texts: publisher, title in 1252, note with CR LF" \
   "$(hex_of Pub)4772fcdf652080$(hex_of $'one\r\ntwo\r\nthree\r\nfour')" "$(hex "$work/texts.exe" $((base + 12)) 31)"
 "$vornix" list "$work/texts.exe" > "$work/list"
@@ -205,7 +208,8 @@ note:      one
            three
            four
 run:       small.txt (entry 2) after unpacking
-flags:     0x01" "$(sed -n 2,9p "$work/list")"
+flags:     0x03
+checksums: XXH32 of the header, the table and every entry" "$(sed -n 2,10p "$work/list")"
 
 printf '\xef\xbb\xbfFirst line\nSecond line\r\n\r\n\n' > "$work/note.txt"
 pack -o "$work/notefile.exe" --title T --publisher P --note-file "$work/note.txt" "$work/in/small.txt"
@@ -384,7 +388,8 @@ head -c 60000 "$work/in/text.txt" > "$work/in/one.txt"
 tail -c 70000 "$work/in/text.txt" > "$work/in/two.txt"
 head -c 20000 "$work/in/random.bin" > "$work/in/three.txt"
 abc=("$work/in/one.txt" "$work/in/two.txt" "$work/in/three.txt")
-pack -o "$work/abc.exe" --method lzrw "${abc[@]}"
+# Without checksums, as every package made before them: damage shows only where decoding fails.
+pack -o "$work/abc.exe" --method lzrw --no-checksums "${abc[@]}"
 table=$(table_of "$work/abc.exe")
 offset2=$(u32 "$work/abc.exe" $((table + 8)))
 size2=$(u32 "$work/abc.exe" $((table + 12)))
@@ -421,7 +426,7 @@ poke "$work/d7.exe" "$stream2" XXXX
 damaged "an unknown method" "$work/d7.exe" "Lzrw1 decompression : input stream contains no valid header !"
 check_eq "an unknown method: list shows it" unknown \
   "$("$vornix" list "$work/d7.exe" | awk '$6 == "two.txt" { print $2 }')"
-pack -o "$work/abc-lzh.exe" --method lzh "${abc[@]}"
+pack -o "$work/abc-lzh.exe" --method lzh --no-checksums "${abc[@]}"
 cp "$work/abc-lzh.exe" "$work/d8.exe"
 put32 "$work/d8.exe" $((table + 12)) $(($(u32 "$work/abc-lzh.exe" $((table + 12))) - 100))
 damaged "an LZH stream cut short" "$work/d8.exe" "LZH : Unexpected end of the code stream"
@@ -431,6 +436,40 @@ check "a table cut short: verify exits 1" test $? -eq 1
 check_eq "a table cut short: every entry named" "vornix: $work/d9.exe: entry 1 \"\": The entry ends past the end of the file
 vornix: $work/d9.exe: entry 2 \"\": its slot in the entry table lies past the end of the file
 vornix: $work/d9.exe: entry 3 \"\": its slot in the entry table lies past the end of the file" "$(cat "$work/err")"
+
+# Checksums: a package without them says so; with them, verify and extract catch damage that
+# decodes without complaint.
+"$vornix" verify "$work/abc.exe" > "$work/stdout"
+check "no checksums: verify says so" matches "$(cat "$work/stdout")" \
+  "$work/abc.exe: all 3 entries decode to their stated sizes; the package carries no checksums (*"
+check_eq "no checksums: list says so" "checksums: none: the package carries no checksums" \
+  "$("$vornix" list "$work/abc.exe" | grep '^checksums:')"
+pack -o "$work/sum.exe" --method lzrw "${abc[@]}"
+table=$(table_of "$work/sum.exe")
+stream3=$(($(u32 "$work/sum.exe" $((table + 16))) + 10))  # behind "three.txt" and its zero byte
+end3=$(($(u32 "$work/sum.exe" $((table + 16))) + $(u32 "$work/sum.exe" $((table + 20)))))
+sum_damaged() {  # sum_damaged NAME OFFSET MESSAGE EXTRACTED: one byte flipped
+  cp "$work/sum.exe" "$work/s.exe"
+  flip "$work/s.exe" "$2"
+  "$vornix" verify "$work/s.exe" > /dev/null 2> "$work/err"
+  check "$1: verify exits 1" test $? -eq 1
+  check_eq "$1: verify names it" "vornix: $work/s.exe: $3" "$(cat "$work/err")"
+  rm -rf "$work/x-s"
+  "$vornix" extract "$work/s.exe" -d "$work/x-s" > /dev/null 2>&1
+  check "$1: extract exits 1" test $? -eq 1
+  check_eq "$1: extracted" "$4" "$(ls "$work/x-s" 2> /dev/null | tr '\n' ' ')"
+}
+# Noise is stored as it is: the flipped byte comes out flipped, and only the hash can tell.
+sum_damaged "a stored byte" $((stream3 + 100)) 'entry 3 "three.txt": checksum mismatch' "one.txt two.txt "
+sum_damaged "the title" $((base + 12 + 9)) \
+  "The header, texts, entry table or entry names do not match their checksum" ""
+sum_damaged "the checksum record" $((end3 + 20)) "The checksum record is damaged" ""
+sum_damaged "the mark" $((base + 9)) "The header does not mark the checksum record that follows the entries" ""
+cp "$work/abc.exe" "$work/s.exe"
+poke "$work/s.exe" $((base + 9)) $'\x02'
+"$vornix" verify "$work/s.exe" > /dev/null 2> "$work/err"
+check_eq "a mark without a record: verify names it" "vornix: $work/s.exe: The checksum record is missing" \
+  "$(cat "$work/err")"
 
 printf 'just some text\n' > "$work/text-file.txt"
 { head -c "$base" /dev/zero; printf '\2\0\0\0\0\0\0\0\0\0\0\0'; } > "$work/version2.exe"
@@ -500,7 +539,7 @@ printf 'fine\n' > "$work/hostile/ok.txt"
 printf 'evil\n' > "$work/hostile/__Xevil"
 printf 'up\n' > "$work/hostile/ab"
 printf 'odd\n' > "$work/hostile/q.txt"
-pack -o "$work/hostile.exe" "$work/hostile/ok.txt" "$work/hostile/__Xevil" "$work/hostile/ab" "$work/hostile/q.txt"
+pack -o "$work/hostile.exe" --no-checksums "$work/hostile/ok.txt" "$work/hostile/__Xevil" "$work/hostile/ab" "$work/hostile/q.txt"
 table=$(table_of "$work/hostile.exe")
 poke "$work/hostile.exe" "$(u32 "$work/hostile.exe" $((table + 8)))" "../"
 poke "$work/hostile.exe" "$(u32 "$work/hostile.exe" $((table + 16)))" ".."
@@ -539,6 +578,9 @@ check "list --json exits 0" test $? -eq 0
 for file in small.txt text.txt Grüße.txt; do
   check "list --json: $file with its method and size" \
     grep -qF "{\"name\": \"$file\", \"method\": \"LZH\", \"size\": $(stat -c %s "$work/in/$file")," "$work/json.txt"
+  # The hash as xxHash's own xxhsum gives it for the file.
+  check "list --json: $file with its XXH32" \
+    grep -qF "\"xxh32\": \"$(xxhsum -H0 "$work/in/$file" | cut -d' ' -f1)\"" "$work/json.txt"
 done
 if command -v python3 > /dev/null; then
   check "list --json parses, texts escaped" python3 - "$work/json.txt" << 'EOF'
@@ -547,7 +589,8 @@ with open(sys.argv[1], encoding="utf-8") as f:
     package = json.load(f)
 assert package["title"] == 'Say "hi" \\o/', package["title"]
 assert package["note"] == "tab\there\r\nline", package["note"]
-assert (package["run"], package["run_index"], package["flags"]) == ("text.txt", 1, 1)
+assert (package["run"], package["run_index"], package["flags"]) == ("text.txt", 1, 3)
+assert (package["checksums"], package["checksum_problem"]) == (True, None)
 assert [e["name"] for e in package["entries"]] == ["small.txt", "text.txt", "Grüße.txt"]
 assert all(e["problem"] is None for e in package["entries"])
 EOF

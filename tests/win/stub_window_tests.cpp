@@ -199,7 +199,8 @@ TEST_F(StubWindow, LabelsAreDrawnInTheirFonts) {
     SCOPED_TRACE(label.name);
     const Picture shown = Crop(window, main_, Control(label.id));
     ASSERT_GT(shown.width, 0);
-    EXPECT_TRUE(shown.pixels == ExpectedLabel(label.font, label.text, label.alignment, Control(label.id), shown).pixels);
+    EXPECT_TRUE(shown.pixels ==
+                ExpectedLabel(label.font, label.text, label.alignment, Control(label.id), shown).pixels);
   }
 }
 

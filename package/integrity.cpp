@@ -1,0 +1,93 @@
+// The integrity record: written by the package writer, read by the stub and the tools.
+#include "package/integrity.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "compression/unaligned.h"
+#include "package/checksum.h"
+
+namespace vornix {
+namespace {
+
+bool ReadAt(TStream& stream, int64_t at, void* buffer, int32_t count) {
+  return stream.Seek(at, SeekOrigin::Beginning) == at && stream.Read(buffer, count) == count;
+}
+
+// Checks the record read at the end of the entries against file_count; returns the problem, or
+// nullptr when the record is whole.
+const char* RecordProblem(const std::vector<uint8_t>& record, int file_count) {
+  if (std::memcmp(record.data(), kRecordMagic, sizeof kRecordMagic) != 0) return package_messages::kRecordMissing;
+  const size_t hashed = record.size() - kRecordHashSize;
+  if (LoadLE32(record.data() + hashed) != TChecksum::Of(record.data(), hashed)) {
+    return package_messages::kRecordDamaged;
+  }
+  if (record[4] != file_count || record[5] != kHashXxh32) return package_messages::kRecordDamaged;
+  return nullptr;
+}
+
+}  // namespace
+
+uint32_t HeadHash(const std::vector<uint8_t>& Head, const std::vector<std::string>& Names) {
+  TChecksum checksum;
+  checksum.Add(Head.data(), Head.size());
+  for (const std::string& name : Names) checksum.Add(name.c_str(), name.size() + 1);
+  return checksum.Value();
+}
+
+std::vector<uint8_t> IntegrityRecord(uint32_t head_hash, const std::vector<uint32_t>& entry_hashes) {
+  std::vector<uint8_t> record(static_cast<size_t>(IntegrityRecordSize(static_cast<int>(entry_hashes.size()))), 0);
+  std::memcpy(record.data(), kRecordMagic, sizeof kRecordMagic);
+  record[4] = static_cast<uint8_t>(entry_hashes.size());
+  record[5] = kHashXxh32;
+  StoreLE32(&record[8], head_hash);
+  for (size_t i = 0; i < entry_hashes.size(); ++i) StoreLE32(&record[kRecordFrontSize + 4 * i], entry_hashes[i]);
+  const size_t hashed = record.size() - kRecordHashSize;
+  StoreLE32(&record[hashed], TChecksum::Of(record.data(), hashed));
+  return record;
+}
+
+TPackageChecks ReadPackageChecks(const TPackageHeader& Header, TStream& Stream) {
+  TPackageChecks checks;
+  checks.Marked = (Header.Flags & HasChecksums) != 0;
+  const int64_t table_start = Stream.Position();
+  const int count = Header.FileCount;
+  auto table = std::make_unique<TPackageHeader>(Header);
+  ReadEntryTable(*table, Stream);
+
+  // The record starts where the entry that ends last ends, or behind the table when there is none.
+  int64_t record_at = table_start + int64_t{kEntrySlotSize} * count;
+  std::vector<std::string> names(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    const TPackageEntry& entry = table->Entries[i];
+    record_at = std::max(record_at, int64_t{entry.Offset} + entry.Size);
+    if (checks.Marked && Stream.Seek(entry.Offset, SeekOrigin::Beginning) == entry.Offset) {
+      names[i] = ReadEntryName(Stream);
+    }
+  }
+  std::vector<uint8_t> record(static_cast<size_t>(IntegrityRecordSize(count)));
+  if (!checks.Marked) {
+    // A record whose mark was lost: the header is damaged, and the checks must not fall away.
+    uint8_t magic[sizeof kRecordMagic];
+    if (ReadAt(Stream, record_at, magic, sizeof magic) && std::memcmp(magic, kRecordMagic, sizeof magic) == 0) {
+      checks.Problem = package_messages::kRecordUnmarked;
+    }
+  } else if (!ReadAt(Stream, record_at, record.data(), static_cast<int32_t>(record.size()))) {
+    checks.Problem = package_messages::kRecordMissing;
+  } else if (const char* problem = RecordProblem(record, count)) {
+    checks.Problem = problem;
+  } else {
+    std::vector<uint8_t> head(static_cast<size_t>(table_start - PackageOffset) + size_t{kEntrySlotSize} * count);
+    checks.HeadHash = LoadLE32(&record[8]);
+    if (!ReadAt(Stream, PackageOffset, head.data(), static_cast<int32_t>(head.size())) ||
+        HeadHash(head, names) != checks.HeadHash) {
+      checks.Problem = package_messages::kHeadMismatch;
+    }
+    for (int i = 0; i < count; ++i) checks.EntryHash[i] = LoadLE32(&record[kRecordFrontSize + 4 * i]);
+  }
+  Stream.Seek(table_start, SeekOrigin::Beginning);
+  return checks;
+}
+
+}  // namespace vornix
