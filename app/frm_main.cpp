@@ -101,6 +101,9 @@ void TMainForm::FormCreate() {
   try {
     PackageStream = std::make_unique<TFileStream>(Application.ExeName, TFileStream::Mode::OpenReadShared);
     ReadPackageHeader(Header, *PackageStream);
+    // Nothing is unpacked from a package whose header, table or names are not the ones written.
+    Checks = ReadPackageChecks(Header, *PackageStream);
+    if (!Checks.Problem.empty()) throw Exception(Checks.Problem);
     SetAutoSizedText(Label4, Header.Title);
     SetAutoSizedText(Label3, Header.Publisher);
     SetWindowTextA(Note, NoteWithCrLf(Header.NoteText).c_str());
@@ -119,9 +122,15 @@ void TMainForm::FormDestroy() { PackageStream.reset(); }
 void TMainForm::Timer1Timer() {
   KillTimer(Handle, kTimer1);
   stage_ = Stage::Unpacking;
-  const UnpackResult result = UnpackPackage(Header, *PackageStream, TExeDone::Bind<&TMainForm::ExeThreadDone>(this));
+  const UnpackResult result =
+      UnpackPackage(Header, *PackageStream, Checks, TExeDone::Bind<&TMainForm::ExeThreadDone>(this));
   if (result == UnpackResult::NoTempFolder) Application.Fail(StubExit::NoTempFolder);
-  if (result == UnpackResult::EntryFailed) Application.Fail(StubExit::EntryFailed);
+  if (result == UnpackResult::EntryFailed || result == UnpackResult::Withdrawn) Application.Fail(StubExit::EntryFailed);
+  if (result == UnpackResult::Withdrawn) {
+    stage_ = Stage::Over;
+    Application.Terminate();
+    return;
+  }
   stage_ = result != UnpackResult::NoTempFolder && Header.RunRequested() ? Stage::Running : Stage::Over;
 }
 

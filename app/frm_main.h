@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "package/integrity.h"
 #include "package/package_layout.h"
 #include "runtime/stream.h"
 
@@ -50,6 +51,7 @@ class TMainForm {
   HWND Label5 = nullptr;
   std::unique_ptr<TStream> PackageStream;
   TPackageHeader Header;
+  TPackageChecks Checks;
 
   void FormCreate();
   void FormDestroy();

@@ -46,8 +46,7 @@ void TExeThread::Execute() {
     // The files stay, so that the user can look at what could not be run.
     RunInMainThread(TThreadCall::Bind<&TExeThread::ShowExecError>(this));
   } else {
-    for (int i = 0; i < FileList.Count(); ++i) DeleteFileA(FileList[i].c_str());
-    RemoveDirectoryA(TempFolder);
+    RemoveUnpacked(FileList);
     ResultCode = 1;
   }
   RunInMainThread(TThreadCall::Bind<&TExeThread::CallOnDone>(this));

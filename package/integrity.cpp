@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include "compression/unaligned.h"
 #include "package/checksum.h"
@@ -53,18 +52,19 @@ TPackageChecks ReadPackageChecks(const TPackageHeader& Header, TStream& Stream) 
   checks.Marked = (Header.Flags & HasChecksums) != 0;
   const int64_t table_start = Stream.Position();
   const int count = Header.FileCount;
-  auto table = std::make_unique<TPackageHeader>(Header);
-  ReadEntryTable(*table, Stream);
+  // The head, the table included, read as the table is: a table cut short reads as zeros.
+  std::vector<uint8_t> head(static_cast<size_t>(table_start - PackageOffset) + size_t{kEntrySlotSize} * count, 0);
+  const bool whole = Stream.Seek(PackageOffset, SeekOrigin::Beginning) == PackageOffset &&
+                     Stream.Read(head.data(), static_cast<int32_t>(head.size())) == static_cast<int32_t>(head.size());
+  const uint8_t* table = head.data() + (table_start - PackageOffset);
 
   // The record starts where the entry that ends last ends, or behind the table when there is none.
   int64_t record_at = table_start + int64_t{kEntrySlotSize} * count;
   std::vector<std::string> names(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
-    const TPackageEntry& entry = table->Entries[i];
-    record_at = std::max(record_at, int64_t{entry.Offset} + entry.Size);
-    if (checks.Marked && Stream.Seek(entry.Offset, SeekOrigin::Beginning) == entry.Offset) {
-      names[i] = ReadEntryName(Stream);
-    }
+    const uint32_t offset = LoadLE32(table + kEntrySlotSize * i);
+    record_at = std::max(record_at, int64_t{offset} + LoadLE32(table + kEntrySlotSize * i + 4));
+    if (checks.Marked && Stream.Seek(offset, SeekOrigin::Beginning) == offset) names[i] = ReadEntryName(Stream);
   }
   std::vector<uint8_t> record(static_cast<size_t>(IntegrityRecordSize(count)));
   if (!checks.Marked) {
@@ -78,12 +78,8 @@ TPackageChecks ReadPackageChecks(const TPackageHeader& Header, TStream& Stream) 
   } else if (const char* problem = RecordProblem(record, count)) {
     checks.Problem = problem;
   } else {
-    std::vector<uint8_t> head(static_cast<size_t>(table_start - PackageOffset) + size_t{kEntrySlotSize} * count);
     checks.HeadHash = LoadLE32(&record[8]);
-    if (!ReadAt(Stream, PackageOffset, head.data(), static_cast<int32_t>(head.size())) ||
-        HeadHash(head, names) != checks.HeadHash) {
-      checks.Problem = package_messages::kHeadMismatch;
-    }
+    if (!whole || HeadHash(head, names) != checks.HeadHash) checks.Problem = package_messages::kHeadMismatch;
     for (int i = 0; i < count; ++i) checks.EntryHash[i] = LoadLE32(&record[kRecordFrontSize + 4 * i]);
   }
   Stream.Seek(table_start, SeekOrigin::Beginning);

@@ -4,6 +4,7 @@
 
 #include "app/application.h"
 #include "compression/lzrw1.h"
+#include "package/checksum.h"
 #include "package/entry_name.h"
 #include "package/unpack.h"
 
@@ -46,7 +47,9 @@ void CopyBytes(TStream& from, TStream& to, int32_t count) {
   }
 }
 
-void UnpackEntry(const TPackageEntry& entry, TStream& package, int64_t package_size, const std::string& scratch_path) {
+// expected_hash, when given, is the hash the unpacked bytes must have.
+void UnpackEntry(const TPackageEntry& entry, TStream& package, int64_t package_size, const std::string& scratch_path,
+                 const uint32_t* expected_hash) {
   if (const char* problem = EntryNameProblem(entry.FileName)) throw Exception(problem);
   ScratchFile scratch(scratch_path);
   TFileStream target(TempFolder + entry.FileName, TFileStream::Mode::Create);
@@ -56,30 +59,44 @@ void UnpackEntry(const TPackageEntry& entry, TStream& package, int64_t package_s
   if (int64_t{entry.Offset} + entry.Size > package_size) package.Seek(0, SeekOrigin::End);
   CopyBytes(package, scratch.Stream(), EntryStreamLength(entry, stream_start, package_size));
   scratch.Stream().Seek(0, SeekOrigin::Beginning);
+  // The bytes are hashed on their way into the target: the file is never read back.
+  THashingStream hashed(target);
   Tlzrw1 container;
   container.InputStream = &scratch.Stream();
-  container.OutputStream = &target;
+  container.OutputStream = &hashed;
   container.CompressionMethod = 0;
   container.UseStreams = true;
   container.Decompress();
+  if (expected_hash != nullptr && hashed.Value() != *expected_hash) {
+    throw Exception(package_messages::kChecksumMismatch);
+  }
+}
+
+// The paths of the entries as unpacked. Only names that can be unpacked: a refused one such as
+// "..\\x" created nothing, and its path would lie outside the folder.
+void AddUnpackedPaths(const TPackageHeader& header, TStringList& paths) {
+  for (int i = 0; i < header.FileCount; ++i) {
+    const std::string& name = header.Entries[i].FileName;
+    if (EntryNameProblem(name) == nullptr) paths.Add(TempFolder + name);
+  }
 }
 
 void StartExeThread(const TPackageHeader& header, TExeDone on_done) {
   auto* thread = new TExeThread(true);
   thread->OnDone = on_done;
   thread->ExeName = TempFolder + header.Entries[header.RunIndex].FileName;
-  // Only names that can be unpacked: a refused one such as "..\\x" created nothing, and its path
-  // would lie outside the folder.
-  for (int i = 0; i < header.FileCount; ++i) {
-    const std::string& name = header.Entries[i].FileName;
-    if (EntryNameProblem(name) == nullptr) thread->FileList.Add(TempFolder + name);
-  }
+  AddUnpackedPaths(header, thread->FileList);
   ResumeThread(thread->ThreadHandle);
 }
 
 }  // namespace
 
-UnpackResult UnpackPackage(TPackageHeader& Header, TStream& Package, TExeDone OnDone) {
+void RemoveUnpacked(const TStringList& Files) {
+  for (int i = 0; i < Files.Count(); ++i) DeleteFileA(Files[i].c_str());
+  RemoveDirectoryA(TempFolder);
+}
+
+UnpackResult UnpackPackage(TPackageHeader& Header, TStream& Package, const TPackageChecks& Checks, TExeDone OnDone) {
   if (!CreateTempFolder()) return UnpackResult::NoTempFolder;
   ReadEntryTable(Header, Package);
   const int64_t package_size = Package.Size();
@@ -90,11 +107,17 @@ UnpackResult UnpackPackage(TPackageHeader& Header, TStream& Package, TExeDone On
     entry.FileName = ReadEntryName(Package);
     const std::string scratch_path = ScratchPath(entry.FileName);
     try {
-      UnpackEntry(entry, Package, package_size, scratch_path);
+      UnpackEntry(entry, Package, package_size, scratch_path, Checks.Carried() ? &Checks.EntryHash[i] : nullptr);
     } catch (...) {
       result = UnpackResult::EntryFailed;
       Application.ShowError(package_messages::kCreateFileStart + scratch_path + package_messages::kCreateFileEnd);
     }
+  }
+  if (result == UnpackResult::EntryFailed && Checks.Carried()) {
+    TStringList unpacked;
+    AddUnpackedPaths(Header, unpacked);
+    RemoveUnpacked(unpacked);
+    return UnpackResult::Withdrawn;
   }
   if (Header.RunRequested()) StartExeThread(Header, OnDone);
   return result;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "package/integrity.h"
 #include "package/package_layout.h"
 #include "runtime/bound_handler.h"
 #include "runtime/stream.h"
@@ -40,13 +41,20 @@ using TExeDone = TBoundHandler<void(int32_t Code)>;
 // "Could not create temporary path!" when the folder cannot be created or its path does not fit.
 bool CreateTempFolder();
 
-enum class UnpackResult { Unpacked, EntryFailed, NoTempFolder };
+// Withdrawn: an entry of a package that carries checksums failed, so everything unpacked has been
+// removed with the folder and nothing is run.
+enum class UnpackResult { Unpacked, EntryFailed, NoTempFolder, Withdrawn };
 
 // Creates the unpack folder, unpacks every entry into it (a failing entry shows the could-not-create
 // box and the loop goes on) and, when the header asks for it, starts a TExeThread that runs the
 // program with OnDone as its completion callback. Package stands behind the note, where
-// ReadPackageHeader left it. When the folder cannot be created nothing else is done.
-UnpackResult UnpackPackage(TPackageHeader& Header, TStream& Package, TExeDone OnDone);
+// ReadPackageHeader left it. When the folder cannot be created nothing else is done. When Checks
+// carries the entries' hashes, an entry whose bytes do not match fails like a damaged one, and any
+// failed entry withdraws the package.
+UnpackResult UnpackPackage(TPackageHeader& Header, TStream& Package, const TPackageChecks& Checks, TExeDone OnDone);
+
+// Deletes the unpacked files and the unpack folder.
+void RemoveUnpacked(const TStringList& Files);
 
 // The worker: runs ExeName, waits for it and for every process started from the unpack folder,
 // deletes FileList and the folder, and reports through OnDone in the main thread. It is created

@@ -13,6 +13,12 @@ namespace vornix {
 // The caption of the main window and of the error boxes.
 inline constexpr char kAppTitle[] = "Quorrin Vornix 1.0";
 
+// The box of a package that cannot be read, or whose checksums do not hold.
+inline constexpr char kCorruptText[] =
+    "     This file could not be unpacked.\r\r     It has corrupt data and can not be fixed.  Please download\r"
+    "the file again.  If this error persists, please contact the program\rvendor for a fresh distribution "
+    "package.\r\r";
+
 // The could-not-create box of an entry, for the full path of its scratch file.
 std::string CreateFileText(const std::string& scratch);
 // The could-not-execute box of the program at the full path program.

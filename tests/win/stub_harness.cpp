@@ -92,8 +92,10 @@ void DeleteTree(const std::string& path) {
 std::vector<uint8_t> PayloadProgram() { return ReadWholeFile(TestProgramFolder() + "payload.exe"); }
 
 std::vector<uint8_t> BuildPackage(const std::string& title, const std::string& publisher, const std::string& note,
-                                  uint8_t run_index, uint8_t flags, const std::vector<StubFile>& files) {
+                                  uint8_t run_index, uint8_t flags, const std::vector<StubFile>& files,
+                                  bool checksums) {
   PackagePlan plan;
+  plan.Checksums = checksums;
   plan.Stub = ReadWholeFile(TestProgramFolder() + "vornix_stub.exe");
   plan.Title = title;
   plan.Publisher = publisher;

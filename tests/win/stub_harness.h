@@ -49,9 +49,11 @@ struct StubFile {
 // The header flag that has the stub run the entry at run_index once everything is unpacked.
 constexpr uint8_t kRunAfterUnpack = 1;
 
-// Builds a package the way the writer does, from the real stub.
+// Builds a package the way the writer does, from the real stub; without checksums unless asked,
+// in the layout of every package made before them.
 std::vector<uint8_t> BuildPackage(const std::string& title, const std::string& publisher, const std::string& note,
-                                  uint8_t run_index, uint8_t flags, const std::vector<StubFile>& files);
+                                  uint8_t run_index, uint8_t flags, const std::vector<StubFile>& files,
+                                  bool checksums = false);
 
 // What one run of the stub did.
 struct StubRun {

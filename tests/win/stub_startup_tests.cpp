@@ -22,10 +22,6 @@ namespace {
 
 // What the user reads, written out here and not taken from the product.
 constexpr char kWarningCaption[] = "Quorrin Vornix";
-constexpr char kCorruptText[] =
-    "     This file could not be unpacked.\r\r     It has corrupt data and can not be fixed.  Please download\r"
-    "the file again.  If this error persists, please contact the program\rvendor for a fresh distribution "
-    "package.\r\r";
 constexpr char kNoTempPathText[] = "Could not create temporary path!";
 
 std::vector<uint8_t> BareStub() { return ReadWholeFile(TestProgramFolder() + "vornix_stub.exe"); }
