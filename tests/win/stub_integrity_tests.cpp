@@ -102,5 +102,30 @@ TEST(StubIntegrity, DamageAnywhereStopsThePackageBeforeItsProgramRuns) {
   }
 }
 
+// Signed with osslsigncode by the signed_packages test, whole and with one stored byte of data.bin
+// changed: the signature appended behind the record moves nothing the stub reads.
+TEST(StubIntegrity, SignedPackageRunsAndItsDamagedCopyDoesNot) {
+  const std::string folder = TestProgramFolder() + "signed\\";
+  if (!FileExists(folder + "signed.exe")) GTEST_SKIP() << "no signed packages: the build has no native vornix";
+  StubCase whole("signed");
+  whole.WritePackage(ReadWholeFile(folder + "signed.exe"));
+  const StubRun run = whole.Run();
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(0u, run.exit_code);
+  EXPECT_TRUE(run.boxes.empty());
+  EXPECT_EQ(whole.UnpackFolder(1) + "marker.exe", ProgramSeen(whole.marker));
+  EXPECT_TRUE(FolderNames(whole.temp_folder).empty());
+
+  StubCase damaged("signed damaged");
+  damaged.WritePackage(ReadWholeFile(folder + "signed-damaged.exe"));
+  const StubRun refused = damaged.Run();
+  ASSERT_TRUE(refused.exited);
+  EXPECT_EQ(2u, refused.exit_code);
+  ASSERT_EQ(1u, refused.boxes.size());
+  EXPECT_EQ(CreateFileText(damaged.UnpackFolder(1) + "data.~~c"), refused.boxes[0].text);
+  EXPECT_FALSE(FileExists(damaged.marker));
+  EXPECT_TRUE(FolderNames(damaged.temp_folder).empty());
+}
+
 }  // namespace
 }  // namespace vornix
