@@ -172,6 +172,7 @@ struct Package {
   int64_t bytes = 0;
   double build_seconds = 0;
   std::vector<EntryStream> entries;
+  bool checksums = true;  // the integrity record, which the stub checks as it unpacks
 };
 
 const char* MethodName(uint8_t method) { return method == 0 ? "LZH" : "LZRW1/KH"; }
@@ -226,6 +227,7 @@ void BuildPackage(Package& package, const std::vector<uint8_t>& corpus, const st
   plan.Files.push_back({"payload.exe", contents.back().get(), package.method});
   plan.RunIndex = static_cast<uint8_t>(plan.Files.size() - 1);
   plan.Flags = vornix::RunAfterUnpack;
+  plan.Checksums = package.checksums;
   const int64_t start = Now();
   {
     TFileStream output(package.path, TFileStream::Mode::Create);
@@ -496,6 +498,10 @@ int Main(int argc, char** argv) {
   packages.push_back({"payload only", 1, {}, "", 0, 0, {}});
   for (uint8_t method : {0, 1}) {
     packages.push_back({"1 entry", method, Pieces(corpus.size(), 1, "corpus.cat"), "", 0, 0, {}});
+    // The same without the checksums, for their cost.
+    packages.push_back(packages.back());
+    packages.back().label = "1, no sums";
+    packages.back().checksums = false;
     packages.push_back({std::to_string(kSplitPieces) + " entries",
                         method,
                         Pieces(corpus.size(), kSplitPieces, nullptr),
