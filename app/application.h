@@ -5,11 +5,13 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 namespace vornix {
 
-// The exit codes of the stub, for scripts that run a package. The first failure of a run decides.
+// The exit codes of the stub, for scripts that run a package. The first failure of a run decides;
+// a run without failure ends with the program's own exit code, or Done when nothing ran.
 enum class StubExit : int {
   Done = 0,               // every entry unpacked; the program (if any) ran and was cleaned up
   PackageUnreadable = 1,  // no package, a bad header or a bad version
@@ -34,7 +36,10 @@ class TApplication {
   void ShowError(const std::string& text) const;
   // Records a failure; the first one recorded becomes the exit code.
   void Fail(StubExit failure);
-  int ExitCode() const { return static_cast<int>(exit_); }
+  // Records the exit code of the program that ran to its end; it is the stub's unless a failure was
+  // recorded.
+  void ProgramEnded(uint32_t exit_code) { program_exit_ = exit_code; }
+  int ExitCode() const { return exit_ != StubExit::Done ? static_cast<int>(exit_) : static_cast<int>(program_exit_); }
 
   std::string Title;
   std::string ExeName;
@@ -43,6 +48,7 @@ class TApplication {
 
  private:
   StubExit exit_ = StubExit::Done;
+  uint32_t program_exit_ = 0;
 };
 
 extern TApplication Application;

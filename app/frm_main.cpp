@@ -134,8 +134,9 @@ void TMainForm::Timer1Timer() {
   stage_ = result != UnpackResult::NoTempFolder && Header.RunRequested() ? Stage::Running : Stage::Over;
 }
 
-void TMainForm::ExeThreadDone(int32_t Code) {
+void TMainForm::ExeThreadDone(int32_t Code, uint32_t ExitCode) {
   if (Code != 1) Application.Fail(StubExit::ProgramNotStarted);
+  if (Code == 1) Application.ProgramEnded(ExitCode);
   stage_ = Stage::Over;
   Application.Terminate();
 }

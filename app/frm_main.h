@@ -56,7 +56,7 @@ class TMainForm {
   void FormCreate();
   void FormDestroy();
   void Timer1Timer();
-  void ExeThreadDone(int32_t Code);
+  void ExeThreadDone(int32_t Code, uint32_t ExitCode);
 
  private:
   enum class Stage { Waiting, Unpacking, Running, Over };

@@ -47,17 +47,27 @@ std::set<DWORD> ProcessesNamed(const char* name) {
   return pids;
 }
 
-// The text of a message box is its static control 0xFFFF; line breaks become " / " so one box is
-// one line of the log.
+// The text of a message box is its static control 0xFFFF. The stub breaks its lines with a bare CR;
+// every run of line breaks becomes " / " and every run of blanks one blank, so one box is one line
+// of the log.
 std::string BoxText(HWND box) {
   char text[1024] = {};
   GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
   std::string line;
+  bool pending_break = false;
+  bool pending_blank = false;
   for (const char* p = text; *p != '\0'; ++p) {
-    if (*p == '\r') continue;
-    if (*p == '\n') {
-      line += " / ";
+    if (*p == '\r' || *p == '\n') {
+      pending_break = true;
+    } else if (*p == ' ' || *p == '\t') {
+      pending_blank = true;
     } else {
+      if (!line.empty() && pending_break) {
+        line += " / ";
+      } else if (!line.empty() && pending_blank) {
+        line += ' ';
+      }
+      pending_break = pending_blank = false;
       line += *p;
     }
   }

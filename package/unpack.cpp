@@ -6,6 +6,7 @@
 #include "compression/lzrw1.h"
 #include "package/checksum.h"
 #include "package/entry_name.h"
+#include "package/program_start.h"
 #include "package/unpack.h"
 
 namespace vornix {
@@ -85,6 +86,8 @@ void StartExeThread(const TPackageHeader& header, TExeDone on_done) {
   auto* thread = new TExeThread(true);
   thread->OnDone = on_done;
   thread->ExeName = TempFolder + header.Entries[header.RunIndex].FileName;
+  // The stub's own arguments go to the program: "setup.exe /S" runs an installer silently.
+  thread->Arguments = ArgumentsAfterProgramName(GetCommandLineA());
   AddUnpackedPaths(header, thread->FileList);
   ResumeThread(thread->ThreadHandle);
 }

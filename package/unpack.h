@@ -31,9 +31,9 @@ constexpr const char* kExecuteEnd = "\".\r\rPlease obtain a newer distribution o
 // The unpack folder's path, ending in a backslash; written once by CreateTempFolder.
 extern char TempFolder[MAX_PATH + 1];
 
-// The completion callback of the worker: 1 after a completed run and clean-up, 2 when the program
-// could not be started.
-using TExeDone = TBoundHandler<void(int32_t Code)>;
+// The completion callback of the worker: Code is 1 after a completed run and clean-up, 2 when the
+// program could not be started; ExitCode is the program's own exit code after a completed run.
+using TExeDone = TBoundHandler<void(int32_t Code, uint32_t ExitCode)>;
 
 // Creates "vornix_N" with the lowest N whose directory does not exist, inside the temporary
 // directory, and records it in TempFolder. A directory that appears between the check and the
@@ -66,7 +66,9 @@ class TExeThread : public TQnThread {
   int32_t ResultCode = 2;
   TExeDone OnDone;
   std::string ExeName;
+  std::string Arguments;  // passed on to the program, behind its quoted path
   TStringList FileList;
+  DWORD ProgramExitCode = 0;
 
  protected:
   void Execute() override;
@@ -76,10 +78,13 @@ class TExeThread : public TQnThread {
   void CallOnDone();
 };
 
-// Starts program (as the application name, quoted on the command line, in the unpack folder), waits
-// for it, then every 400 ms through the sleep queue until no process that was not running before
-// has its executable in the unpack folder, or the application is terminated. thread is the caller's
-// own handle, for the sleep queue. Returns 0, or -1 when the program could not be started.
-int32_t ExecuteAndWait(HANDLE thread, const std::string& program, WORD show);
+// Starts program (as the application name, quoted on the command line with arguments behind it, in
+// the unpack folder; through the shell when it needs elevation or is no program, such as a .msi),
+// waits for it, then every 400 ms through the sleep queue until no process that was not running
+// before has its executable in the unpack folder, or the application is terminated. thread is the
+// caller's own handle, for the sleep queue. Returns 0 with the program's exit code in exit_code, or
+// -1 when the program could not be started.
+int32_t ExecuteAndWait(HANDLE thread, const std::string& program, const std::string& arguments, WORD show,
+                       DWORD& exit_code);
 
 }  // namespace vornix

@@ -1,7 +1,8 @@
 // The stand-in for a package's installer in the stub tests. What it does depends on the name it was
 // unpacked under:
 // - marker.exe writes its path, its command line and its working directory, one per line, to the
-//   file named by VORNIX_TEST_MARKER, and ends;
+//   file named by VORNIX_TEST_MARKER, and ends with the exit code VORNIX_TEST_EXIT names (0
+//   without it);
 // - launcher.exe starts second.exe from its own folder (or the program named by VORNIX_TEST_LAUNCH)
 //   and ends at once;
 // - second.exe waits (at most a minute) until the event named by VORNIX_TEST_RELEASE is set, then
@@ -10,6 +11,7 @@
 //   VORNIX_TEST_MARKER with ".decoy" appended.
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -67,6 +69,7 @@ int main() {
     WriteMarker(marker + ".decoy", "decoy\n");
   } else {
     WriteMarker(marker, WhatISee());
+    return static_cast<int>(std::strtoul(Variable("VORNIX_TEST_EXIT").c_str(), nullptr, 10));
   }
   return 0;
 }

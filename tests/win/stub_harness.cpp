@@ -147,6 +147,7 @@ PROCESS_INFORMATION StubCase::Start() const {
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   std::string command_line = "\"" + package + "\"";
+  if (!arguments.empty()) command_line += " " + arguments;
   CreateProcessA(package.c_str(), &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
                  &process);
   SetEnvironmentVariableA("TMP", OriginalTempFolder().c_str());

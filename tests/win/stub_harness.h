@@ -73,6 +73,7 @@ class StubCase {
   std::string temp_folder;  // ends in a backslash
   std::string package;      // folder + "setup.exe"
   std::string marker;       // folder + "marker.txt": where the payload writes
+  std::string arguments;    // put behind the package's quoted path on its command line, when given
 
   // The unpack folder "vornix_<n>\" inside temp_folder.
   std::string UnpackFolder(int n = 1) const;

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,38 @@ TEST(StubRun, StartsTheProgramQuotedInTheUnpackFolderAndRemovesEverything) {
   EXPECT_FALSE(DirectoryExists(stub.UnpackFolder(1)));
   EXPECT_TRUE(FolderNames(stub.temp_folder).empty());
   EXPECT_EQ(Sorted({"marker.txt", "setup.exe", "temp dir", "temp.exe"}), FolderNames(stub.folder));
+}
+
+// The stub passes its own arguments on, as the caller quoted them, and ends with the program's exit
+// code: 3010 and 1641 are the reboot codes a deployment tool reads.
+TEST(StubRun, ArgumentsReachTheProgramAndItsExitCodeIsTheStubs) {
+  struct Case {
+    const char* what;
+    std::string arguments;
+    const char* exit_code;
+  };
+  const Case cases[] = {
+      {"none", "", "0"},
+      {"silent", "/S", "1"},
+      {"blanks, quotes and backslashes",
+       "/D=\"C:\\Program Files\\My Tool\\\" \"a \\\"b\\\" c\" \\\\server\\share\\ x\ty", "3010"},
+      {"reboot started", "--log \"C:\\temp dir\\log.txt\"", "1641"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    StubCase stub(std::string("arguments ") + c.exit_code);
+    stub.WritePackage(BuildPackage("Arguments", "Vornix tests", "", 0, kRunAfterUnpack, {MarkerProgram()}));
+    stub.arguments = c.arguments;
+    ScopedVariable exit_code("VORNIX_TEST_EXIT", c.exit_code);
+    const StubRun run = stub.Run();
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(std::strtoul(c.exit_code, nullptr, 10), run.exit_code);
+    EXPECT_TRUE(run.boxes.empty());
+    const std::string program = stub.UnpackFolder(1) + "marker.exe";
+    const std::string command_line = "\"" + program + "\"" + (c.arguments.empty() ? "" : " " + c.arguments);
+    EXPECT_EQ(program + "\n" + command_line + "\n" + stub.temp_folder + "vornix_1\n", Text(ReadWholeFile(stub.marker)));
+    EXPECT_TRUE(FolderNames(stub.temp_folder).empty());
+  }
 }
 
 TEST(StubRun, ProgramStartedFromTheUnpackFolderHoldsUpTheCleanUp) {
