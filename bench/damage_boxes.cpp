@@ -2,11 +2,11 @@
 // waits until someone presses OK, which nobody does on Xvfb. Started beside the stub in the same
 // wineserver session, this watches the processes whose executable is NAME, answers every message
 // box (window class "#32770") they own with WM_COMMAND IDOK, writes each box's text once to LOG,
-// and ends once such a process has been seen and none has been left for a second.
+// and ends once such a process has been seen and none has been left for half a second.
 // Usage: damage_boxes.exe NAME SECONDS LOG
 //   exit 0: the stub came and went; 1: it still ran after SECONDS; 2: it never showed up in time;
 //   3: usage.
-// Build: i686-w64-mingw32-g++-posix -O2 -s -static -mwindows damage_boxes.cpp
+// Build: i686-w64-mingw32-g++-posix -O2 -s -static -mwindows -Wl,--no-insert-timestamp damage_boxes.cpp
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -21,7 +21,7 @@ namespace {
 constexpr DWORD kPollMs = 50;
 // How long the stub may be absent once seen before its run counts as over: Wine shows a process
 // in the snapshot a little before its first window, never after its exit.
-constexpr DWORD kGoneMs = 1000;
+constexpr DWORD kGoneMs = 500;
 // The stub is started right after this program; Wine's start of it takes well under this.
 constexpr DWORD kArrivalMs = 20000;
 

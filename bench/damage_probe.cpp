@@ -4,7 +4,8 @@
 // holds "<"), and exits 0. The sweep compares those hashes
 // with the ones of the files it packed: a stub that ran it with a wrong byte shows up there.
 // Windows subsystem and no window, so that it runs unseen and needs nothing answered.
-// Build: i686-w64-mingw32-g++-posix -O2 -s -static -mwindows -I DIR_WITH_XXHASH_H damage_probe.cpp
+// Build: i686-w64-mingw32-g++-posix -O2 -s -static -mwindows -Wl,--no-insert-timestamp -I DIR damage_probe.cpp
+//   (DIR holding a copy of xxhash.h; no time stamp, so that the same seed damages the same bytes)
 #include <windows.h>
 
 #include <cstdio>

@@ -369,6 +369,15 @@ def print_native_tables(results):
         print(f"  {label:<24} {count:>6}")
     print()
 
+    for checked in (True, False):
+        changed = [r for r in results if r["checked"] == checked and r["changed"]]
+        through = [r for r in changed if r["verify"] == 0]
+        wrong = sum(bool(r["wrong"]) for r in through)
+        print(f"{'Checked' if checked else 'Unchecked'} packages: {len(changed)} damages changed a byte; verify let"
+              f" {len(through)} through ({100.0 * len(through) / max(len(changed), 1):.2f}%), {wrong} of them"
+              f" with wrong extracted bytes and {len(through) - wrong} extracting to the packed files")
+    print()
+
 
 def report_faults(faults):
     print(f"FAILED: {len(faults)} fault(s)")

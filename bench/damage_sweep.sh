@@ -10,11 +10,13 @@
 # unchanged one was refused, or when a run left files behind; the figures are printed either way.
 # The native part takes about a minute on 2 processors, the Wine part about two more.
 #
-# Usage: bench/damage_sweep.sh [--wine] [--seed N] [--damages N] [--jobs N]
-#   --damages N  damages of the checked packages, spread over the three (default 2400); their
-#                unchecked twins get the same ones
-#   --seed N     the random seed (default 20261208); the same seed gives the same damages
-#   --jobs N     runs at once (default: the number of processors)
+# Usage: bench/damage_sweep.sh [--wine] [--seed N] [--damages N] [--jobs N] [--wine-jobs N]
+#   --damages N    damages of the checked packages, spread over the three (default 2400); their
+#                  unchecked twins get the same ones
+#   --seed N       the random seed (default 20261208); the same seed gives the same damages
+#   --jobs N       verify runs at once (default: the number of processors)
+#   --wine-jobs N  stubs at once under Wine (default 4: a stub spends most of its run waiting on
+#                  its timer and the boxes, not on a processor)
 # Environment: VORNIX (default /tmp/sweep-build/tools/vornix, built there when missing),
 #   VORNIX_STUB (default: the newer of build/stub-windows/app/vornix_stub.exe and
 #   build-win/app/vornix_stub.exe), SWEEP_DIR (scratch, default /tmp/damage-sweep, made anew),
@@ -26,13 +28,15 @@ wine_part=0
 seed=20261208
 damages=2400
 jobs=$(nproc)
+wine_jobs=4
 while [ $# -gt 0 ]; do
   case $1 in
     --wine) wine_part=1 ;;
     --seed) seed=$2; shift ;;
     --damages) damages=$2; shift ;;
     --jobs) jobs=$2; shift ;;
-    *) echo "usage: bench/damage_sweep.sh [--wine] [--seed N] [--damages N] [--jobs N]" >&2; exit 2 ;;
+    --wine-jobs) wine_jobs=$2; shift ;;
+    *) echo "usage: bench/damage_sweep.sh [--wine] [--seed N] [--damages N] [--jobs N] [--wine-jobs N]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -49,7 +53,10 @@ if [ -z "$stub" ]; then
     if [ -z "$stub" ] || [ "$candidate" -nt "$stub" ]; then stub=$candidate; fi
   done
 fi
-[ -n "$stub" ] && [ -f "$stub" ] || { echo "damage_sweep: no stub; build the Windows stub or set VORNIX_STUB" >&2; exit 1; }
+if [ -z "$stub" ] || [ ! -f "$stub" ]; then
+  echo "damage_sweep: no stub; build the Windows stub or set VORNIX_STUB" >&2
+  exit 1
+fi
 
 if [ ! -x "$vornix" ]; then
   build=$(dirname "$(dirname "$vornix")")
@@ -70,7 +77,7 @@ echo "machine: $(nproc) processors, $(grep -m1 'model name' /proc/cpuinfo | cut 
 echo "vornix:  $vornix ($(date -r "$vornix" '+%F %T'))"
 echo "stub:    $stub ($(stat -c %s "$stub") bytes, $(date -r "$stub" '+%F %T'), md5 $(md5sum < "$stub" | cut -c1-12),"\
      "checks the record: $knows_record)"
-echo "command: bench/damage_sweep.sh$([ $wine_part = 1 ] && echo ' --wine') --seed $seed --damages $damages --jobs $jobs"
+echo "command: bench/damage_sweep.sh$([ $wine_part = 1 ] && echo " --wine") --seed $seed --damages $damages --jobs $jobs$([ $wine_part = 1 ] && echo " --wine-jobs $wine_jobs")"
 echo
 
 status=0
@@ -99,7 +106,7 @@ if [ $wine_part = 1 ]; then
       --seed "$6" --jobs "$7" || result=1
     wineserver -k
     exit $result' bash "$vornix" "$work/stub.exe" "$work" "$win/damage_probe.exe" "$win/damage_boxes.exe" \
-    "$seed" "$jobs" || status=1
+    "$seed" "$wine_jobs" || status=1
 fi
 
 echo

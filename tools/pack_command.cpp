@@ -31,7 +31,9 @@ const char kPackHelp[] =
     "  --note TEXT            the welcome note; its line breaks become CR LF\n"
     "  --note-file FILE       the note from a UTF-8 text file (a BOM and the final line breaks\n"
     "                         are dropped)\n"
-    "  --run NAME             the packed file to run after unpacking (case is ignored)\n"
+    "  --run NAME             the packed file to run after unpacking (case is ignored): a\n"
+    "                         .exe, .com, .bat, .cmd or .msi file; the package's own arguments\n"
+    "                         are passed on to it, and its exit code is the package's\n"
     "  --method M             auto (the default: LZRW1/KH where it compresses well, else LZH),\n"
     "                         lzh (smaller) or lzrw (much faster)\n"
     "  --jobs N               files compressed at once (default: the number of processors);\n"
@@ -51,6 +53,22 @@ const char kPackHelp[] =
     "Exit codes: 0 done, 1 bad input, 2 usage error.\n";
 
 constexpr size_t kMaxNoteFileSize = 64 * 1024;
+
+// The kinds the stub can start: programs and scripts through CreateProcess, a Windows Installer
+// package through the shell, which hands it to msiexec.
+bool StartableByWindows(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return false;
+  // The stored name is in the code page: only its ASCII letters are folded.
+  std::string extension = name.substr(dot);
+  for (char& c : extension) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  for (const char* kind : {".exe", ".com", ".bat", ".cmd", ".msi"}) {
+    if (extension == kind) return true;
+  }
+  return false;
+}
 
 // The text in the code page, or an error naming where it came from.
 std::string StoredText(const std::string& subject, const std::string& utf8, int code_page) {
@@ -181,6 +199,10 @@ int Pack(const TArguments& arguments) {
     const auto run = by_folded_name.find(FoldCase(arguments.Value("run")));
     if (run == by_folded_name.end()) {
       throw Exception("--run: \"" + arguments.Value("run") + "\" names none of the packed files");
+    }
+    if (!StartableByWindows(plan.Files[run->second].Name)) {
+      throw Exception("--run: \"" + arguments.Value("run") +
+                      "\" is no kind of file the stub can start: give a .exe, .com, .bat, .cmd or .msi file");
     }
     plan.RunIndex = static_cast<uint8_t>(run->second);
     plan.Flags = RunAfterUnpack;

@@ -23,14 +23,14 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 mkdir "$work/in"
 { for i in $(seq 1 2000); do echo "line $i of the cross-platform input, with some repeated words"; done; } \
-  > "$work/in/text.txt"
+  > "$work/in/text.cmd"
 head -c 200000 /dev/urandom > "$work/in/random.bin"
 : > "$work/in/empty.bin"
 printf 'Grüße aus Wien\n%.0s' $(seq 1 300) > "$work/in/Grüße.txt"
-names=(text.txt random.bin empty.bin Grüße.txt)
+names=(text.cmd random.bin empty.bin Grüße.txt)
 
 for method in lzh lzrw auto; do
-  options=(pack --quiet --title "Cross $method" --publisher "Vornix tests" --note "Packed on Windows" --run text.txt
+  options=(pack --quiet --title "Cross $method" --publisher "Vornix tests" --note "Packed on Windows" --run text.cmd
            --method "$method")
   windows_inputs=()
   native_inputs=()
@@ -48,7 +48,7 @@ for method in lzh lzrw auto; do
   "$native" list "$package" > "$work/list"
   check "$method: list exits 0" test $? -eq 0
   check "$method: list shows the title" grep -qx "title:     Cross $method" "$work/list"
-  check "$method: list shows the entry to run" grep -qx "run:       text.txt (entry 1) after unpacking" "$work/list"
+  check "$method: list shows the entry to run" grep -qx "run:       text.cmd (entry 1) after unpacking" "$work/list"
   for i in "${!names[@]}"; do
     name=${names[$i]}
     size=$(stat -c %s "$work/in/$name")

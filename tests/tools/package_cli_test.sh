@@ -195,8 +195,9 @@ check_eq "the table keeps the order of the command line" "$expected" "$(cut -d' 
 check "the mixed files round trip" diff -r "$work/mixed" "$work/x-jobs"
 
 # Texts: UTF-8 in, the code page's bytes and CR LF line breaks out.
-pack -o "$work/texts.exe" --title "Grüße €" --publisher Pub --note $'one\ntwo\r\nthree\rfour' --run SMALL.TXT \
-  "$work/in/empty.bin" "$work/in/small.txt"
+cp "$work/in/small.txt" "$work/in/small.bat"
+pack -o "$work/texts.exe" --title "Grüße €" --publisher Pub --note $'one\ntwo\r\nthree\rfour' --run SMALL.BAT \
+  "$work/in/empty.bin" "$work/in/small.bat"
 check_eq "texts: header with the run" 010000000203071501030000 "$(hex "$work/texts.exe" "$base" 12)"
 check_eq "texts: publisher, title in 1252, note with CR LF" \
   "$(hex_of Pub)4772fcdf652080$(hex_of $'one\r\ntwo\r\nthree\r\nfour')" "$(hex "$work/texts.exe" $((base + 12)) 31)"
@@ -207,7 +208,7 @@ note:      one
            two
            three
            four
-run:       small.txt (entry 2) after unpacking
+run:       small.bat (entry 2) after unpacking
 flags:     0x03
 checksums: XXH32 of the header, the table and every entry" "$(sed -n 2,10p "$work/list")"
 
@@ -322,6 +323,16 @@ refused "non-ASCII names equal ignoring case" \
   "$work/a/Äpfel.txt" "$work/b/äpfel.txt"
 refused "--run naming no packed file" 'vornix: --run: "setup.exe" names none of the packed files' \
   --run setup.exe "$work/in/small.txt" "$work/in/text.txt"
+for kind in TEXT.TXT empty.bin; do
+  refused "--run naming a $kind" "vornix: --run: \"$kind\" is no kind of file the stub can start: give a .exe, .com, \
+.bat, .cmd or .msi file" --run "$kind" "$work/in/empty.bin" "$work/in/text.txt"
+done
+mkdir -p "$work/kinds"
+for kind in a.exe b.COM c.bat d.Cmd e.msi; do
+  : > "$work/kinds/$kind"
+  pack -o "$work/kind.exe" --run "$kind" "$work/kinds/$kind" > /dev/null
+  check "--run takes $kind" test $? -eq 0
+done
 
 { printf 'MZ'; head -c $((base - 1)) /dev/zero; } > "$work/big-stub.exe"
 refused "stub over 339968 bytes" "vornix: $work/big-stub.exe: the stub is 339969 bytes long; it must fit in 339968" \
@@ -571,11 +582,12 @@ if [ -d /usr ]; then
 fi
 
 # list --json.
-pack -o "$work/json.exe" --method lzh --title 'Say "hi" \o/' --note $'tab\there\nline' --run TEXT.TXT \
-  "$work/in/small.txt" "$work/in/text.txt" "$work/in/Grüße.txt"
+cp "$work/in/text.txt" "$work/in/text.cmd"
+pack -o "$work/json.exe" --method lzh --title 'Say "hi" \o/' --note $'tab\there\nline' --run TEXT.CMD \
+  "$work/in/small.txt" "$work/in/text.cmd" "$work/in/Grüße.txt"
 "$vornix" list --json "$work/json.exe" > "$work/json.txt"
 check "list --json exits 0" test $? -eq 0
-for file in small.txt text.txt Grüße.txt; do
+for file in small.txt text.cmd Grüße.txt; do
   check "list --json: $file with its method and size" \
     grep -qF "{\"name\": \"$file\", \"method\": \"LZH\", \"size\": $(stat -c %s "$work/in/$file")," "$work/json.txt"
   # The hash as xxHash's own xxhsum gives it for the file.
@@ -589,9 +601,9 @@ with open(sys.argv[1], encoding="utf-8") as f:
     package = json.load(f)
 assert package["title"] == 'Say "hi" \\o/', package["title"]
 assert package["note"] == "tab\there\r\nline", package["note"]
-assert (package["run"], package["run_index"], package["flags"]) == ("text.txt", 1, 3)
+assert (package["run"], package["run_index"], package["flags"]) == ("text.cmd", 1, 3)
 assert (package["checksums"], package["checksum_problem"]) == (True, None)
-assert [e["name"] for e in package["entries"]] == ["small.txt", "text.txt", "Grüße.txt"]
+assert [e["name"] for e in package["entries"]] == ["small.txt", "text.cmd", "Grüße.txt"]
 assert all(e["problem"] is None for e in package["entries"])
 EOF
 fi

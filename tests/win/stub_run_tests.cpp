@@ -78,8 +78,30 @@ TEST(StubRun, ArgumentsReachTheProgramAndItsExitCodeIsTheStubs) {
     const std::string program = stub.UnpackFolder(1) + "marker.exe";
     const std::string command_line = "\"" + program + "\"" + (c.arguments.empty() ? "" : " " + c.arguments);
     EXPECT_EQ(program + "\n" + command_line + "\n" + stub.temp_folder + "vornix_1\n", Text(ReadWholeFile(stub.marker)));
-    EXPECT_TRUE(FolderNames(stub.temp_folder).empty());
+    EXPECT_EQ(std::vector<std::string>{}, FolderNames(stub.temp_folder));
+    EXPECT_EQ(std::vector<std::string>{}, FolderNames(stub.UnpackFolder(1)));
   }
+}
+
+// A Windows Installer package as the program: CreateProcess refuses it, the shell hands it to
+// msiexec with the stub's arguments (/qn: no window), and the stub waits until msiexec has
+// installed the product and ends with msiexec's exit code.
+TEST(StubRun, WindowsInstallerPackageRunsThroughMsiexec) {
+  char program_files[MAX_PATH] = {};
+  ExpandEnvironmentStringsA("%ProgramFiles%", program_files, MAX_PATH);
+  const std::string installed = std::string(program_files) + "\\Vornix Test Product\\product-readme.txt";
+  DeleteFileA(installed.c_str());
+  const std::vector<uint8_t> product = ReadWholeFile(TestProgramFolder() + "product.msi");
+  ASSERT_FALSE(product.empty());
+  StubCase stub("msi");
+  stub.WritePackage(BuildPackage("Installer", "Vornix tests", "", 0, kRunAfterUnpack, {{"product.msi", product, 0}}));
+  stub.arguments = "/qn";
+  const StubRun run = stub.Run(120000);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(0u, run.exit_code);
+  EXPECT_TRUE(run.boxes.empty());
+  EXPECT_EQ(Bytes("Installed by the Vornix stub tests through msiexec.\r\n"), ReadWholeFile(installed));
+  EXPECT_TRUE(FolderNames(stub.temp_folder).empty());
 }
 
 TEST(StubRun, ProgramStartedFromTheUnpackFolderHoldsUpTheCleanUp) {
