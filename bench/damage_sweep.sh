@@ -6,8 +6,10 @@
 # what vornix extract gives where verify let a copy through. With --wine it also runs the real
 # stub under Wine on damaged copies of a checked package whose run entry is bench/damage_probe.cpp,
 # with bench/damage_boxes.cpp answering the error boxes, and shows whether the program ever ran
-# with a wrong byte. Exit 1 when a checked package with a changed byte got through either, when an
-# unchanged one was refused, or when a run left files behind; the figures are printed either way.
+# with a wrong byte. Exit 1 when a checked package with a changed byte got through either with
+# wrong bytes, when an unchanged one was refused, or when a run left files behind (a changed stream
+# that decodes to the packed bytes is noted: nothing wrong is unpacked); the figures are printed
+# either way.
 # The native part takes about a minute on 2 processors, the Wine part about two more.
 #
 # Usage: bench/damage_sweep.sh [--wine] [--seed N] [--damages N] [--jobs N] [--wine-jobs N]
