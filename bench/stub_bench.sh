@@ -24,6 +24,7 @@ echo
 echo "\$ wine $build/bench/stub_bench.exe '$win_corpus' $runs   # WINEPREFIX=$build/wineprefix, on Xvfb"
 source cmake/wine-env.sh
 export WINEPREFIX=$PWD/$build/wineprefix
+wine_prefix_ready "$WINEPREFIX"
 wineserver -k 2> /dev/null || true
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   wineserver -p
