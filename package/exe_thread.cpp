@@ -100,7 +100,11 @@ void TExeThread::Execute() {
     // The files stay, so that the user can look at what could not be run.
     RunInMainThread(TThreadCall::Bind<&TExeThread::ShowExecError>(this));
   } else {
-    RemoveUnpacked(FileList);
+    // Windows may hold a program's file for a moment after its process has ended (seen under Wine):
+    // what is left is tried again, for at most two seconds, rather than left in the user's TEMP.
+    for (int attempt = 0; attempt < 10 && !RemoveUnpacked(FileList); ++attempt) {
+      SleepQueue->SleepThread(ThreadHandle, 200);
+    }
     ResultCode = 1;
   }
   RunInMainThread(TThreadCall::Bind<&TExeThread::CallOnDone>(this));

@@ -94,9 +94,9 @@ void StartExeThread(const TPackageHeader& header, TExeDone on_done) {
 
 }  // namespace
 
-void RemoveUnpacked(const TStringList& Files) {
+bool RemoveUnpacked(const TStringList& Files) {
   for (int i = 0; i < Files.Count(); ++i) DeleteFileA(Files[i].c_str());
-  RemoveDirectoryA(TempFolder);
+  return RemoveDirectoryA(TempFolder) != 0;
 }
 
 UnpackResult UnpackPackage(TPackageHeader& Header, TStream& Package, const TPackageChecks& Checks, TExeDone OnDone) {

@@ -53,8 +53,8 @@ enum class UnpackResult { Unpacked, EntryFailed, NoTempFolder, Withdrawn };
 // failed entry withdraws the package.
 UnpackResult UnpackPackage(TPackageHeader& Header, TStream& Package, const TPackageChecks& Checks, TExeDone OnDone);
 
-// Deletes the unpacked files and the unpack folder.
-void RemoveUnpacked(const TStringList& Files);
+// Deletes the unpacked files and the unpack folder; false when the folder is still there.
+bool RemoveUnpacked(const TStringList& Files);
 
 // The worker: runs ExeName, waits for it and for every process started from the unpack folder,
 // deletes FileList and the folder, and reports through OnDone in the main thread. It is created
