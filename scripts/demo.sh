@@ -33,7 +33,7 @@ run_demo() {
   echo "Screenshot of the running installer: demo/installer.png"
   local status=0
   wait $stub || status=$?
-  echo "The installer ended; the stub removed the unpacked files and ended with exit code $status (0: all done)."
+  echo "The installer ended; the stub removed the unpacked files and ended with exit code $status, the installer's own (0: all done)."
   if [ -n "$folder" ] && [ -e "$folder" ]; then echo "The unpack folder is still there: $folder"; else echo "The unpack folder is gone."; fi
   wineserver -k
   return $status
