@@ -21,8 +21,12 @@ const char kUsage[] =
     "  compress IN OUT   write the compressed stream of file IN to OUT\n"
     "  decompress IN OUT restore the file that compressed stream IN holds\n"
     "\n"
-    "'vornix COMMAND --help' explains a command. Exit codes: 0 done, 1 bad input or a failed\n"
-    "check, 2 usage error. Texts, names and paths are UTF-8.\n";
+    "'vornix COMMAND --help' explains a command; 'vornix --version' names the program and its\n"
+    "version. Exit codes: 0 done, 1 bad input or a failed check, 2 usage error. Texts, names and\n"
+    "paths are UTF-8.\n";
+
+// The program's name and version, as the stub's own version information gives them.
+const char kVersion[] = "vornix (Quorrin Vornix) 1.0\n";
 
 struct Command {
   const char* name;
@@ -46,6 +50,10 @@ int VornixMain(const std::vector<std::string>& args) {
   }
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     std::fputs(kUsage, stdout);
+    return kExitOk;
+  }
+  if (args[0] == "--version") {
+    std::fputs(kVersion, stdout);
     return kExitOk;
   }
   std::fprintf(stderr, "vornix: unknown command '%s' (try 'vornix --help')\n", args[0].c_str());

@@ -41,6 +41,9 @@ check "missing operand exits 2" test $? -eq 2
 check "unknown command exits 2" test $? -eq 2
 "$vornix" 2> /dev/null
 check "no command exits 2" test $? -eq 2
+"$vornix" --version > "$work/version"
+check "--version exits 0" test $? -eq 0
+check "--version names the program and its version" test "$(cat "$work/version")" = "vornix (Quorrin Vornix) 1.0"
 for command in compress decompress; do
   "$vornix" "$command" --help > "$work/help"
   check "$command --help exits 0" test $? -eq 0
