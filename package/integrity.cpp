@@ -66,7 +66,7 @@ TPackageChecks ReadPackageChecks(const TPackageHeader& Header, TStream& Stream) 
     record_at = std::max(record_at, int64_t{offset} + LoadLE32(table + kEntrySlotSize * i + 4));
     if (checks.Marked && Stream.Seek(offset, SeekOrigin::Beginning) == offset) names[i] = ReadEntryName(Stream);
   }
-  std::vector<uint8_t> record(static_cast<size_t>(IntegrityRecordSize(count)));
+  std::vector<uint8_t> record(checks.Marked ? static_cast<size_t>(IntegrityRecordSize(count)) : 0);
   if (!checks.Marked) {
     // A record whose mark was lost: the header is damaged, and the checks must not fall away.
     uint8_t magic[sizeof kRecordMagic];
@@ -78,8 +78,7 @@ TPackageChecks ReadPackageChecks(const TPackageHeader& Header, TStream& Stream) 
   } else if (const char* problem = RecordProblem(record, count)) {
     checks.Problem = problem;
   } else {
-    checks.HeadHash = LoadLE32(&record[8]);
-    if (!whole || HeadHash(head, names) != checks.HeadHash) checks.Problem = package_messages::kHeadMismatch;
+    if (!whole || HeadHash(head, names) != LoadLE32(&record[8])) checks.Problem = package_messages::kHeadMismatch;
     for (int i = 0; i < count; ++i) checks.EntryHash[i] = LoadLE32(&record[kRecordFrontSize + 4 * i]);
   }
   Stream.Seek(table_start, SeekOrigin::Beginning);

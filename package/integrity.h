@@ -44,7 +44,6 @@ struct TPackageChecks {
   // Why the header, the table, the names or the record cannot be trusted; empty when they can, and
   // for a package that carries no checksums.
   std::string Problem;
-  uint32_t HeadHash = 0;
   std::array<uint32_t, kMaxEntries> EntryHash{};
 
   // Whether the entries' hashes are to be checked; a package with a Problem unpacks nothing.
