@@ -58,6 +58,17 @@ std::size_t DecodeUtf8(const std::string& text, std::size_t offset, char32_t* co
   return length;
 }
 
+// DecodeUtf8 for text that must be valid: raises Exception naming the byte that starts a broken
+// sequence.
+std::size_t DecodeValidUtf8(const std::string& text, std::size_t offset, char32_t* code_point) {
+  const std::size_t length = DecodeUtf8(text, offset, code_point);
+  if (length == 0) {
+    throw Exception("is not valid UTF-8 (byte 0x" + Hex(static_cast<unsigned char>(text[offset]), 2) + " at offset " +
+                    std::to_string(offset) + ")");
+  }
+  return length;
+}
+
 // Appends code_point, which lies in the Basic Multilingual Plane (every table entry does), as UTF-8.
 void AppendUtf8(std::string* out, char32_t code_point) {
   if (code_point < 0x80) {
@@ -108,11 +119,7 @@ std::string ToCodePage(const std::string& utf8, int code_page) {
   bytes.reserve(utf8.size());
   for (std::size_t offset = 0; offset < utf8.size();) {
     char32_t code_point = 0;
-    const std::size_t length = DecodeUtf8(utf8, offset, &code_point);
-    if (length == 0) {
-      throw Exception("is not valid UTF-8 (byte 0x" + Hex(static_cast<unsigned char>(utf8[offset]), 2) + " at offset " +
-                      std::to_string(offset) + ")");
-    }
+    const std::size_t length = DecodeValidUtf8(utf8, offset, &code_point);
     if (code_point < 0x80) {
       bytes += static_cast<char>(code_point);
     } else {
@@ -129,6 +136,21 @@ std::string ToCodePage(const std::string& utf8, int code_page) {
     offset += length;
   }
   return bytes;
+}
+
+std::u16string ToUtf16(const std::string& utf8) {
+  std::u16string text;
+  for (std::size_t offset = 0; offset < utf8.size();) {
+    char32_t code_point = 0;
+    offset += DecodeValidUtf8(utf8, offset, &code_point);
+    if (code_point < 0x10000) {
+      text += static_cast<char16_t>(code_point);
+    } else {
+      text += static_cast<char16_t>(0xD800 + ((code_point - 0x10000) >> 10));
+      text += static_cast<char16_t>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
+    }
+  }
+  return text;
 }
 
 std::string FromCodePage(const std::string& bytes, int code_page, bool* complete) {

@@ -23,6 +23,10 @@ const char* SupportedCodePages();
 // hold; never replaces anything.
 std::string ToCodePage(const std::string& utf8, int code_page);
 
+// UTF-8 text to UTF-16, characters outside the Basic Multilingual Plane as surrogate pairs. Raises
+// Exception for text that is not valid UTF-8, as ToCodePage does.
+std::u16string ToUtf16(const std::string& utf8);
+
 // The code page's bytes to UTF-8; a byte the code page does not define becomes U+FFFD and clears
 // *complete when given (which is otherwise left as it is). Raises Exception for an unsupported code
 // page.

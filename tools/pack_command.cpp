@@ -8,9 +8,12 @@
 
 #include "package/entry_name.h"
 #include "package/package_writer.h"
+#include "package/pe_image.h"
+#include "tools/branding_options.h"
 #include "tools/codepage.h"
 #include "tools/commands.h"
 #include "tools/embedded_stub.h"
+#include "tools/input_folder.h"
 #include "tools/output_file.h"
 #include "tools/progress_bar.h"
 
@@ -20,7 +23,8 @@ namespace {
 const char kPackHelp[] =
     "usage: vornix pack -o OUT --title TEXT --publisher TEXT (--note TEXT | --note-file FILE)\n"
     "                   [--run NAME] [--method auto|lzh|lzrw] [--jobs N] [--stub FILE]\n"
-    "                   [--codepage N] [--no-checksums] [--quiet] FILE...\n"
+    "                   [--codepage N] [--no-checksums] [--icon FILE.ico]\n"
+    "                   [--product-version A.B.C.D] [--copyright TEXT] [--quiet] FILE|DIR...\n"
     "\n"
     "Builds OUT, a Windows program that shows the title, the publisher and the note, unpacks the\n"
     "FILEs into a fresh folder under %TEMP%, runs NAME from there and waits for it (and for what it\n"
@@ -44,9 +48,17 @@ const char kPackHelp[] =
     "  --no-checksums         leave out the integrity record (the hashes of the header, the\n"
     "                         table and every file that the stub checks before it runs\n"
     "                         anything): the layout of packages made before it existed\n"
+    "  --icon FILE.ico        the program's icon, in Explorer and in its window, instead of the\n"
+    "                         stub's: every image of the icon file\n"
+    "  --product-version V    the file and product version in the program's version\n"
+    "                         information, one to four numbers such as 2.1.0.7 (default: the\n"
+    "                         stub's own); its product name and description are the title,\n"
+    "                         its company the publisher, in UTF-16 whatever the code page\n"
+    "  --copyright TEXT       the version information's copyright (at most 255 characters)\n"
     "  --quiet                no progress bar and no summary\n"
     "\n"
-    "Each FILE is packed under its own name, without its folder. Everything is checked before\n"
+    "Each FILE is packed under its own name, without its folder; a DIR gives the files directly\n"
+    "inside it, in name order, and must hold no folder. Everything is checked before\n"
     "anything is written: each text at most 255 bytes in the code page, at most 255 files, names\n"
     "the stub can unpack (no folders, devices, reserved characters) that differ in more than case,\n"
     "and a package that ends below 2^31 bytes. A character the code page cannot hold is refused.\n"
@@ -190,11 +202,13 @@ int Pack(const TArguments& arguments) {
     const std::string path = arguments.Value("note-file");
     plan.Note = StoredText(path, NoteWithCrLf(ReadNoteFile(path)), code_page);
   }
-  plan.Stub = LoadStub(arguments);
+  const PackStub stub =
+      BrandPackStub(arguments, LoadStub(arguments), arguments.Has("stub") ? arguments.Value("stub") : "the stub");
+  plan.Stub = stub.Bytes;
   plan.Checksums = !arguments.Has("no-checksums");
   std::vector<std::unique_ptr<TFileStream>> contents;
   std::map<std::string, size_t> by_folded_name;
-  AddFiles(arguments.Operands(), code_page, method, plan, contents, by_folded_name);
+  AddFiles(PackInputs(arguments.Operands()), code_page, method, plan, contents, by_folded_name);
   if (arguments.Has("run")) {
     const auto run = by_folded_name.find(FoldCase(arguments.Value("run")));
     if (run == by_folded_name.end()) {
@@ -216,6 +230,8 @@ int Pack(const TArguments& arguments) {
   options.OnProgress = [&bar](const WriteProgress& progress) { bar.Update(progress); };
   try {
     WritePackage(plan, file.Stream(), options);
+    // The image checksum covers the whole file, the package behind the stub included.
+    if (stub.Rewritten) StampImageChecksum(file.Stream());
   } catch (const Exception& failure) {
     throw Exception(output + ": " + failure.Message());
   }
@@ -229,6 +245,10 @@ int Pack(const TArguments& arguments) {
     std::printf("%s: %s, %s packed into %s (the stub included) in %.1f s\n", output.c_str(),
                 Count(plan.Files.size(), "file").c_str(), HumanSize(total).c_str(), HumanSize(size).c_str(),
                 elapsed.count());
+    if (stub.Rewritten) {
+      std::printf("%s: the resources take %s, leaving %s of room in the stub\n", output.c_str(),
+                  HumanSize(stub.ResourceSize).c_str(), HumanSize(stub.Room - stub.ResourceSize).c_str());
+    }
   }
   return kExitOk;
 }
@@ -248,6 +268,9 @@ int PackCommand(const std::vector<std::string>& args) {
                      {"stub", 0, true},
                      {"codepage", 0, true},
                      {"no-checksums", 0, false},
+                     {"icon", 0, true},
+                     {"product-version", 0, true},
+                     {"copyright", 0, true},
                      {"quiet", 'q', false}},
                     Pack);
 }
