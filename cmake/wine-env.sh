@@ -35,3 +35,12 @@ wine_prefix_ready() {
     fi
   ) 9> "$prefix.lock"
 }
+
+# wine_virtual_desktop: a SETUP for wine_prefix_ready. A Wine virtual desktop (1024x768) draws the
+# windows' frames, title bars and their icons, which plain Xvfb (no window manager) leaves out of
+# the screen.
+wine_virtual_desktop() {
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f > /dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f > /dev/null 2>&1
+  wineserver -w
+}

@@ -159,11 +159,12 @@ class TTreeWriter {
   }
 
   void Entry(uint32_t directory, uint32_t slot, const ResourceId& id, uint32_t target) {
-    uint8_t* header = &out_[directory];
     const bool named = !id.Text.empty();
-    StoreLE16(header + (named ? 12 : 14), static_cast<uint16_t>(LoadLE16(header + (named ? 12 : 14)) + 1));
+    const uint32_t name = named ? String(id.Text) | kHighBit : id.Number;  // may grow out_
+    uint8_t* count = &out_[directory + (named ? 12 : 14)];
+    StoreLE16(count, static_cast<uint16_t>(LoadLE16(count) + 1));
     uint8_t* entry = &out_[directory + kDirectorySize + slot * kDirectoryEntrySize];
-    StoreLE32(entry, named ? String(id.Text) | kHighBit : id.Number);
+    StoreLE32(entry, name);
     StoreLE32(entry + 4, target);
   }
 
@@ -181,7 +182,8 @@ class TTreeWriter {
     next_data_entry_ += kDataEntrySize;
     const uint32_t data = next_data_;
     next_data_ = AlignUp(data + static_cast<uint32_t>(resource.Data.size()), kDataAlignment);
-    Grow(data + static_cast<uint32_t>(resource.Data.size()));
+    // Up to the next boundary, so that even empty data lies inside the section.
+    Grow(next_data_);
     StoreLE32(&out_[at], rva_ + data);
     StoreLE32(&out_[at + 4], static_cast<uint32_t>(resource.Data.size()));
     StoreLE32(&out_[at + 8], resource.CodePage);

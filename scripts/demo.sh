@@ -59,15 +59,8 @@ build/tools/vornix pack -o "$out/setup.exe" --title "Vornix Demo" --publisher "t
   --note-file examples/demo/note.txt --run demo-setup.exe build-win/examples/demo-setup.exe examples/demo/readme.txt
 build/tools/vornix list "$out/setup.exe"
 
-# A Wine virtual desktop draws the windows' frames, title bars and icons, which plain Xvfb (no
-# window manager) would leave out of the screenshots.
-virtual_desktop() {
-  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f > /dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f > /dev/null 2>&1
-  wineserver -w
-}
 say "The Wine prefix build-win/demo-prefix (made once, about 15 s), with the project's fonts"
-wine_prefix_ready "$WINEPREFIX" virtual_desktop
+wine_prefix_ready "$WINEPREFIX" wine_virtual_desktop
 rm -f "$temp/vornix-demo.log"
 
 say "Running demo/setup.exe under Wine"

@@ -12,6 +12,8 @@ packages=(
   fonts-wine                                        # the only fonts Wine draws with here (cmake/wine-env.sh)
   libxxhash-dev xxhash osslsigncode openssl         # the packages' checksums; signed packages in the tests
   wixl                                              # a Windows Installer package for the stub tests
+  icoutils python3-pefile                           # publishers' icons; the packages' PE headers read back
+  help2man man-db                                   # the manual page, made from vornix --help, and man -l
   # the benchmark corpus: Windows programs and libraries (Wine's, above), headers, manuals, icons, fonts
   libwine:i386 libwine:amd64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   mingw-w64-common gcc-mingw-w64-base manpages manpages-dev adwaita-icon-theme fonts-dejavu-core

@@ -70,9 +70,10 @@ for method in lzh lzrw auto; do
 
   "$native" "${options[@]}" --stub "$stub" -o "$work/native-$method.exe" "${native_inputs[@]}"
   check "$method: the Linux pack exits 0" test $? -eq 0
+  # The Linux program packs the Windows build's stub, named with --stub; the Windows program its own
+  # carried stub: equal bytes also show that it carries that stub and brands it the same way.
   check "$method: the Linux and Windows packages are the same bytes" cmp "$package" "$work/native-$method.exe"
 done
-check "the Windows program carries the stub" cmp -n "$(stat -c %s "$stub")" "$stub" "$work/windows-lzh.exe"
 check "the methods give different packages" test -n "$(cmp "$work/windows-lzh.exe" "$work/windows-lzrw.exe")"
 
 finish

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# A package signed as publishers sign their releases: Authenticode with osslsigncode and a
-# throw-away certificate made here by openssl. The signature is appended behind the integrity
-# record and must not disturb it: osslsigncode accepts the signature, vornix verify, list and
-# extract read the signed file, and a signed package damaged in one entry is caught by both. The
-# signed package and its damaged copy are left in OUT for the stub tests to run under Wine.
+# A package released as publishers release theirs: packed with their icon and version information
+# (a Cyrillic title in code page 1251, a copyright in characters of no one code page), then signed
+# with Authenticode by osslsigncode and a throw-away certificate made here by openssl. The
+# signature is appended behind the integrity record and must not disturb it: osslsigncode accepts
+# the signature, vornix verify, list and extract read the signed file, and a signed package damaged
+# in one entry is caught by both. The signed package, its damaged copy and the icon (publisher.ico)
+# are left in OUT for the stub tests to run and read under Wine.
 # usage: signed_package_test.sh VORNIX STUB PAYLOAD_EXE OUT (STUB: the stub of the build under test)
 set -u
 vornix=$1
@@ -22,8 +24,10 @@ mkdir -p "$out" "$work/in"
 rm -f "$out"/*.exe
 cp "$payload" "$work/in/marker.exe"
 head -c 5000 /dev/urandom > "$work/in/data.bin"
-"$vornix" pack --quiet --stub "$stub" -o "$work/package.exe" --title "Signed" --publisher "Vornix tests" --note "Signed package" \
-  --run marker.exe --method lzrw "$work/in/marker.exe" "$work/in/data.bin"
+bash "$(dirname "${BASH_SOURCE[0]}")/make_icon.sh" "$out/publisher.ico"
+"$vornix" pack --quiet --stub "$stub" -o "$work/package.exe" --title "Установка Signed" --codepage 1251 \
+  --publisher "Vornix tests" --note "Signed package" --icon "$out/publisher.ico" --product-version 2.1.0.7 \
+  --copyright "© 2026 Ωmega 出版" --run marker.exe --method lzrw "$work/in"
 check "pack exits 0" test $? -eq 0
 
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Vornix test publisher" \
@@ -59,10 +63,10 @@ check "extracted bytes are the files" cmp -s "$work/in/data.bin" "$work/x/data.b
 # A byte of data.bin's stored block, behind "data.bin" and its zero, the 8-byte stream header and
 # the 4-byte block header.
 cp "$out/signed.exe" "$out/signed-damaged.exe"
-flip "$out/signed-damaged.exe" $(($(u32 "$out/signed.exe" $((table + 8))) + 9 + 8 + 4 + 2000))
+flip "$out/signed-damaged.exe" $(($(u32 "$out/signed.exe" "$table") + 9 + 8 + 4 + 2000))
 "$vornix" verify "$out/signed-damaged.exe" > /dev/null 2> "$work/err"
 check "vornix verify rejects the damaged signed package" test $? -eq 1
-check "vornix verify names the entry" grep -qx "vornix: $out/signed-damaged.exe: entry 2 \"data.bin\": checksum mismatch" \
+check "vornix verify names the entry" grep -qx "vornix: $out/signed-damaged.exe: entry 1 \"data.bin\": checksum mismatch" \
   "$work/err"
 osslsigncode verify -CAfile "$work/cert.pem" -in "$out/signed-damaged.exe" > /dev/null 2>&1
 check "osslsigncode rejects the damaged signed package" test $? -ne 0

@@ -141,7 +141,18 @@ TEST(StubTool, PackageBuiltByTheToolRunsTheProgramWithTheFilesUnpacked) {
   const std::vector<uint8_t> carried = ReadWholeFile(TestProgramFolder() + "vornix_stub.exe");
   ASSERT_EQ(kStubSize, carried.size());
   ASSERT_GT(package.size(), kStubSize);
-  EXPECT_TRUE(std::equal(carried.begin(), carried.end(), package.begin())) << "the package starts with another stub";
+  // The sections before the resources, which vornix rewrites with the package's texts, are the stub's.
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+      &carried[reinterpret_cast<const IMAGE_DOS_HEADER*>(carried.data())->e_lfanew]);
+  const IMAGE_SECTION_HEADER* sections = IMAGE_FIRST_SECTION(nt);
+  const IMAGE_SECTION_HEADER* resources =
+      std::find_if(sections, sections + nt->FileHeader.NumberOfSections,
+                   [](const IMAGE_SECTION_HEADER& s) { return s.Name[1] == 'r' && s.Name[2] == 's'; });
+  ASSERT_NE(sections + nt->FileHeader.NumberOfSections, resources);
+  const size_t code_start = nt->OptionalHeader.SizeOfHeaders;
+  EXPECT_TRUE(std::equal(carried.begin() + code_start, carried.begin() + resources->PointerToRawData,
+                         package.begin() + code_start))
+      << "the package starts with another stub";
 
   RunningStub running(stub);
   const std::string unpacked = stub.UnpackFolder(1);
