@@ -9,12 +9,14 @@ seconds="${1:-30}"
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build-fuzz"
 work="$build/fuzz-work"
-targets=(fuzz_decompress_block fuzz_lzh_decode fuzz_container_decompress fuzz_roundtrip fuzz_package_reader)
+targets=(fuzz_decompress_block fuzz_lzh_decode fuzz_container_decompress fuzz_roundtrip fuzz_package_reader
+  fuzz_stub_branding)
 
 max_len() {
   case "$1" in
     fuzz_roundtrip) echo 200000 ;;
     fuzz_lzh_decode) echo 100000 ;;
+    fuzz_stub_branding) echo 300000 ;;  # a whole stub
     *) echo 70000 ;;
   esac
 }
@@ -31,6 +33,11 @@ for target in "${targets[@]}"; do
   rm -rf "$dir"
   mkdir -p "$dir/corpus" "$dir/artifacts"
   cp -R "$root/fuzz/corpus/$target/." "$dir/corpus/"
+  # A whole stub is too large to keep as a seed; the native build's is taken when there is one.
+  stub="$root/build/stub-windows/app/vornix_stub.exe"
+  if [ "$target" = fuzz_stub_branding ] && [ -f "$stub" ]; then
+    { printf '\2'; head -c "$(cat "$stub.size")" "$stub"; } > "$dir/corpus/stub"
+  fi
   log="$dir/log.txt"
   "$build/fuzz/$target" "$dir/corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -max_len="$(max_len "$target")" -artifact_prefix="$dir/artifacts/" -print_final_stats=1 >"$log" 2>&1
