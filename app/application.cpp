@@ -1,15 +1,13 @@
 // The application object.
 #include "app/application.h"
 
+#include "runtime/ansi_path_win32.h"
+
 namespace vornix {
 
 TApplication Application;
 
-void TApplication::Initialize() {
-  char path[MAX_PATH + 1] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  ExeName = path;
-}
+void TApplication::Initialize() { ExeName = ModuleFileNameAnsi(); }
 
 void TApplication::Run(HWND main_window) {
   ShowWindow(main_window, SW_SHOWNORMAL);

@@ -4,6 +4,7 @@
 #include "app/application.h"
 #include "package/unpack.h"
 #include "process/hprocess.h"
+#include "runtime/ansi_path_win32.h"
 
 namespace vornix {
 
@@ -25,12 +26,8 @@ bool RefuseTempFolder() {
 }  // namespace
 
 bool CreateTempFolder() {
-  char temp[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathA(MAX_PATH, temp);
-  // 0 is a failure; a larger number is the size the path would need.
-  if (length == 0 || length >= MAX_PATH) return RefuseTempFolder();
-  std::string base(temp, length);
-  if (base.back() != '\\') base += '\\';
+  const std::string base = TempPathAnsi();
+  if (base.empty()) return RefuseTempFolder();
   for (unsigned n = 1;; ++n) {
     const std::string candidate = base + "vornix_" + std::to_string(n) + "\\";
     if (IsDirectory(candidate)) continue;

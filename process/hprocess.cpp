@@ -59,7 +59,7 @@ void LoadProcessApi() {
   if (PlatformIsNT()) {
     // Absent before Vista; it reads 64-bit processes, which PSAPI cannot from a 32-bit process.
     ProcessEntries.QueryFullProcessImageName =
-        Lookup<QueryFullProcessImageNameProc>(ProcessApiLibrary, "QueryFullProcessImageNameA");
+        Lookup<QueryFullProcessImageNameProc>(ProcessApiLibrary, "QueryFullProcessImageNameW");
     FreeLibrary(ProcessApiLibrary);  // kernel32 itself stays mapped: the pointer above stays valid
     ProcessApiLibrary = LoadSystemLibrary("PSAPI.DLL");
     if (ProcessApiLibrary == nullptr) {
@@ -68,7 +68,7 @@ void LoadProcessApi() {
     }
     ProcessEntries.EnumProcesses = Lookup<EnumProcessesProc>(ProcessApiLibrary, "EnumProcesses");
     ProcessEntries.EnumProcessModules = Lookup<EnumProcessModulesProc>(ProcessApiLibrary, "EnumProcessModules");
-    ProcessEntries.GetModuleFileNameEx = Lookup<GetModuleFileNameExProc>(ProcessApiLibrary, "GetModuleFileNameExA");
+    ProcessEntries.GetModuleFileNameEx = Lookup<GetModuleFileNameExProc>(ProcessApiLibrary, "GetModuleFileNameExW");
   } else {
     ProcessEntries.CreateToolhelp32Snapshot =
         Lookup<CreateToolhelp32SnapshotProc>(ProcessApiLibrary, "CreateToolhelp32Snapshot");

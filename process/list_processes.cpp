@@ -3,7 +3,7 @@
 // NT: every process identifier from EnumProcesses; a process's executable is its first module, read
 // with PSAPI through a handle with PROCESS_QUERY_INFORMATION | PROCESS_VM_READ. A 32-bit process
 // cannot read the modules of a 64-bit one (nor open some protected processes with that access), so
-// when that fails the image name is asked for with QueryFullProcessImageNameA through a handle with
+// when that fails the image name is asked for with QueryFullProcessImageNameW through a handle with
 // PROCESS_QUERY_LIMITED_INFORMATION instead, where the platform has it (Vista on). Either name is
 // listed in its short form, upper case, so that it compares with the unpack folder's short form.
 #include <cstring>
@@ -37,34 +37,45 @@ class HandleOwner {
 };
 
 // The executable of process id through PSAPI, or "" when it cannot be read that way.
-std::string ModuleFileName(DWORD id) {
+// A process's executable as the wide calls give it: a zero-ended path in a MAX_PATH buffer, empty
+// when it cannot be read. (No std::wstring: the stub carries no instantiation of it.)
+struct WidePath {
+  wchar_t text[MAX_PATH] = {};
+};
+
+WidePath ModuleFileName(DWORD id) {
+  WidePath path;
   HandleOwner process(OpenProcess(kQueryAccess, FALSE, id));
-  if (process.Get() == nullptr) return "";
+  if (process.Get() == nullptr) return path;
   HMODULE first_module = nullptr;
   DWORD needed = 0;
-  if (!ProcessEntries.EnumProcessModules(process.Get(), &first_module, sizeof first_module, &needed)) return "";
-  char name[MAX_PATH] = {};
-  if (ProcessEntries.GetModuleFileNameEx(process.Get(), first_module, name, MAX_PATH) == 0) return "";
-  return std::string(name, strnlen(name, MAX_PATH));
+  if (!ProcessEntries.EnumProcessModules(process.Get(), &first_module, sizeof first_module, &needed)) return path;
+  if (ProcessEntries.GetModuleFileNameEx(process.Get(), first_module, path.text, MAX_PATH - 1) == 0) path.text[0] = 0;
+  return path;
 }
 
 // The executable of process id by its image name, or "" when the platform cannot say.
-std::string ImageFileName(DWORD id) {
-  if (ProcessEntries.QueryFullProcessImageName == nullptr) return "";
+WidePath ImageFileName(DWORD id) {
+  WidePath path;
+  if (ProcessEntries.QueryFullProcessImageName == nullptr) return path;
   HandleOwner process(OpenProcess(kLimitedQueryAccess, FALSE, id));
-  if (process.Get() == nullptr) return "";
-  char name[MAX_PATH] = {};
-  DWORD size = MAX_PATH;
-  if (!ProcessEntries.QueryFullProcessImageName(process.Get(), 0, name, &size)) return "";
-  return std::string(name, strnlen(name, MAX_PATH));
+  if (process.Get() == nullptr) return path;
+  DWORD size = MAX_PATH - 1;
+  if (!ProcessEntries.QueryFullProcessImageName(process.Get(), 0, path.text, &size)) path.text[0] = 0;
+  return path;
 }
 
-// Short (8.3) form in ASCII upper case; "" when there is no short form or it does not fit.
-std::string ShortUpperCase(const std::string& path) {
-  char short_path[MAX_PATH] = {};
-  DWORD length = GetShortPathNameA(path.c_str(), short_path, MAX_PATH);
+// The short (8.3) form in the ANSI code page (ASCII where the volume keeps short names), ASCII
+// letters in upper case; "" when there is no short form or it does not fit.
+std::string ShortUpperCase(const WidePath& path) {
+  wchar_t short_path[MAX_PATH] = {};
+  const DWORD length = GetShortPathNameW(path.text, short_path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return "";
-  std::string result(short_path, length);
+  char ansi[2 * MAX_PATH] = {};
+  const int size =
+      WideCharToMultiByte(CP_ACP, 0, short_path, static_cast<int>(length), ansi, sizeof ansi, nullptr, nullptr);
+  if (size <= 0) return "";
+  std::string result(ansi, static_cast<size_t>(size));
   for (char& c : result) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
@@ -82,9 +93,9 @@ bool ListNT(TStringList& list) {
   // From the first slot even if it is 0 (the idle process), to the next 0.
   for (DWORD i = 0; i < kMaxProcesses; ++i) {
     if (i > 0 && ids[i] == 0) break;
-    std::string name = ModuleFileName(ids[i]);
-    if (name.empty()) name = ImageFileName(ids[i]);
-    if (!name.empty()) list.Add(ShortUpperCase(name));
+    WidePath name = ModuleFileName(ids[i]);
+    if (name.text[0] == 0) name = ImageFileName(ids[i]);
+    if (name.text[0] != 0) list.Add(ShortUpperCase(name));
   }
   return true;
 }

@@ -10,13 +10,14 @@ namespace vornix {
 
 using EnumProcessesProc = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
 using EnumProcessModulesProc = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
-using GetModuleFileNameExProc = DWORD(WINAPI*)(HANDLE, HMODULE, LPSTR, DWORD);
-using QueryFullProcessImageNameProc = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, DWORD*);
+// The wide forms: an ANSI path turns what the code page cannot hold into "?", which names nothing.
+using GetModuleFileNameExProc = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
+using QueryFullProcessImageNameProc = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, DWORD*);
 using CreateToolhelp32SnapshotProc = HANDLE(WINAPI*)(DWORD, DWORD);
 using Process32Proc = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32*);
 
 struct ProcessApi {
-  // NT: PSAPI.DLL, and kernel32's QueryFullProcessImageNameA where it exists.
+  // NT: PSAPI.DLL, and kernel32's QueryFullProcessImageNameW where it exists.
   EnumProcessesProc EnumProcesses = nullptr;
   EnumProcessModulesProc EnumProcessModules = nullptr;
   GetModuleFileNameExProc GetModuleFileNameEx = nullptr;

@@ -49,13 +49,18 @@ int main() {
   const std::string name = path.substr(path.find_last_of('\\') + 1);
   const std::string marker = Variable("VORNIX_TEST_MARKER");
   if (lstrcmpiA(name.c_str(), "launcher.exe") == 0) {
-    std::string second = Variable("VORNIX_TEST_LAUNCH");
-    if (second.empty()) second = path.substr(0, path.find_last_of('\\') + 1) + "second.exe";
-    std::string command_line = "\"" + second + "\"";
-    STARTUPINFOA startup = {};
+    // Its own folder through the wide call, which names it whatever characters it holds.
+    wchar_t own[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, own, MAX_PATH);
+    std::wstring second(own);
+    second = second.substr(0, second.find_last_of(L'\\') + 1) + L"second.exe";
+    const std::string launch = Variable("VORNIX_TEST_LAUNCH");
+    if (!launch.empty()) second.assign(launch.begin(), launch.end());
+    std::wstring command_line = L"\"" + second + L"\"";
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(second.c_str(), &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    if (!CreateProcessW(second.c_str(), &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process)) {
       return 1;
     }
