@@ -189,5 +189,33 @@ TEST(StubTool, RunNamingNoPackedFileIsRefusedAndWritesNothing) {
   EXPECT_EQ(Sorted({"inputs", "temp dir"}), FolderNames(stub.folder));
 }
 
+// Everything in a folder whose name the ANSI code page cannot hold: vornix.exe takes its arguments
+// and names in UTF-16, so it packs that folder's files, and lists, verifies and extracts there.
+TEST(StubTool, PacksListsVerifiesAndExtractsInFoldersTheCodePageCannotHold) {
+  ToolCase stub("tool foreign folders");
+  const std::wstring folder = Wide(stub.folder) + L"Дмитрий Ωμέγα 出版\\";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((folder + L"in").c_str(), nullptr));
+  WriteWideFile(folder + L"in\\readme.txt", stub.data);
+  WriteWideFile(folder + L"in\\Grüße.txt", Bytes("Grüße\r\n"));
+  const std::wstring package = L"\"" + folder + L"setup.exe\"";
+  const ToolRun pack =
+      RunTool(L"pack --quiet -o " + package + L" --title T --publisher P --note N \"" + folder + L"in\"", stub.inputs);
+  ASSERT_EQ(0u, pack.exit_code) << pack.errors;
+  for (const wchar_t* command : {L"list ", L"verify "}) {
+    const ToolRun run = RunTool(command + package, stub.inputs);
+    EXPECT_EQ(0u, run.exit_code) << run.errors;
+  }
+  const ToolRun extract = RunTool(L"extract " + package + L" -d \"" + folder + L"out\"", stub.inputs);
+  ASSERT_EQ(0u, extract.exit_code) << extract.errors;
+  EXPECT_EQ(stub.data, ReadWideFile(folder + L"out\\readme.txt"));
+  EXPECT_EQ(Bytes("Grüße\r\n"), ReadWideFile(folder + L"out\\Grüße.txt"));
+  for (const wchar_t* name :
+       {L"out\\readme.txt", L"out\\Grüße.txt", L"in\\readme.txt", L"in\\Grüße.txt", L"setup.exe"}) {
+    DeleteFileW((folder + name).c_str());
+  }
+  for (const wchar_t* name : {L"out", L"in", L""}) RemoveDirectoryW((folder + name).c_str());
+}
+
 }  // namespace
 }  // namespace vornix
