@@ -27,14 +27,16 @@ uint32_t AlignUp(uint32_t value, uint32_t alignment) { return (value + alignment
 
 bool PowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
 
-// Adds bytes to the checksum's 16-bit sum, folding the carry as it goes. at_odd says whether the
-// first byte is the high half of a word.
+// Adds bytes to the checksum's 16-bit one's-complement sum. at_odd says whether the first byte is
+// the high half of a word. The carries are folded in at the end: the sum is the same.
 uint32_t AddToChecksum(uint32_t sum, const uint8_t* bytes, size_t count, bool at_odd) {
-  for (size_t i = 0; i < count; ++i) {
-    sum += ((i % 2 == 1) != at_odd) ? uint32_t{bytes[i]} << 8 : bytes[i];
-    sum = (sum & 0xFFFF) + (sum >> 16);
-  }
-  return sum;
+  uint64_t total = sum;
+  size_t i = 0;
+  if (at_odd && count > 0) total += uint32_t{bytes[i++]} << 8;
+  for (; count - i >= 2; i += 2) total += LoadLE16(bytes + i);
+  if (i < count) total += bytes[i];
+  while ((total >> 16) != 0) total = (total & 0xFFFF) + (total >> 16);
+  return static_cast<uint32_t>(total);
 }
 
 uint32_t ChecksumOffset(const uint8_t* header, size_t size) {
