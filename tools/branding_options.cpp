@@ -1,8 +1,6 @@
 // Reading the branding options and applying them to the stub before anything is written.
 #include "tools/branding_options.h"
 
-#include <memory>
-
 #include "package/package_layout.h"
 #include "package/pe_image.h"
 #include "package/stub_branding.h"
@@ -48,15 +46,9 @@ std::u16string Utf16Option(const TArguments& arguments, const char* name) {
 
 // The icon's images; a file larger than the whole room cannot fit and is not read.
 std::vector<IconImage> ReadIcon(const std::string& path, int64_t room) {
-  const std::unique_ptr<TFileStream> file = OpenInput(path, "the icon");
-  const int64_t size = file->Size();
-  if (size < 0) throw Exception(path + ": cannot read the icon");
-  if (size > room) {
-    throw Exception(path + ": the icon is " + std::to_string(size) + " bytes; the stub has room for " +
-                    std::to_string(room));
-  }
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (file->Read(bytes.data(), static_cast<int32_t>(size)) != size) throw Exception(path + ": cannot read the icon");
+  const std::vector<uint8_t> bytes = ReadSmallInput(path, "the icon", room, [room](int64_t size) {
+    return "the icon is " + std::to_string(size) + " bytes; the stub has room for " + std::to_string(room);
+  });
   try {
     return ReadIconFile(bytes);
   } catch (const Exception& failure) {

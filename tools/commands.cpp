@@ -100,6 +100,17 @@ std::unique_ptr<TFileStream> OpenInput(const std::string& path, const char* what
   }
 }
 
+std::vector<uint8_t> ReadSmallInput(const std::string& path, const char* what, int64_t limit,
+                                    const std::function<std::string(int64_t)>& too_long) {
+  const std::unique_ptr<TFileStream> file = OpenInput(path, what);
+  const int64_t size = file->Size();
+  if (size < 0) throw Exception(path + ": cannot read " + what);
+  if (size > limit) throw Exception(path + ": " + too_long(size));
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  if (file->Read(bytes.data(), static_cast<int32_t>(size)) != size) throw Exception(path + ": cannot read " + what);
+  return bytes;
+}
+
 OpenPackage OpenPackageFile(const std::string& path) {
   OpenPackage package;
   package.file = OpenInput(path);

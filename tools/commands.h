@@ -44,6 +44,12 @@ int CodePageOption(const TArguments& arguments);
 // A file opened for reading; raises "PATH: cannot open WHAT" when it cannot be.
 std::unique_ptr<TFileStream> OpenInput(const std::string& path, const char* what = "the file");
 
+// The whole of a small input file, opened as OpenInput does. A file of more than limit bytes is not
+// read: "PATH: " and too_long(its size) are raised instead; one that cannot be read raises "PATH:
+// cannot read WHAT".
+std::vector<uint8_t> ReadSmallInput(const std::string& path, const char* what, int64_t limit,
+                                    const std::function<std::string(int64_t)>& too_long);
+
 // A package opened and indexed; raises Exception naming the file when it is none.
 struct OpenPackage {
   std::unique_ptr<TFileStream> file;

@@ -99,15 +99,10 @@ std::string StoredText(const std::string& subject, const std::string& utf8, int 
 }
 
 std::string ReadNoteFile(const std::string& path) {
-  const std::unique_ptr<TFileStream> file = OpenInput(path);
-  const int64_t size = file->Size();
-  if (size < 0) throw Exception(path + ": cannot read the file");
-  if (static_cast<uint64_t>(size) > kMaxNoteFileSize) {
-    throw Exception(path + ": " + std::to_string(size) + " bytes; a note holds at most " +
-                    std::to_string(kMaxTextLength));
-  }
-  std::string text(static_cast<size_t>(size), '\0');
-  if (file->Read(&text[0], static_cast<int32_t>(size)) != size) throw Exception(path + ": cannot read the file");
+  const std::vector<uint8_t> bytes = ReadSmallInput(path, "the file", kMaxNoteFileSize, [](int64_t size) {
+    return std::to_string(size) + " bytes; a note holds at most " + std::to_string(kMaxTextLength);
+  });
+  std::string text(bytes.begin(), bytes.end());
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   return text;
@@ -119,16 +114,9 @@ std::vector<uint8_t> LoadStub(const TArguments& arguments) {
     return std::vector<uint8_t>(EmbeddedStub(), EmbeddedStub() + EmbeddedStubSize());
   }
   const std::string path = arguments.Value("stub");
-  const std::unique_ptr<TFileStream> file = OpenInput(path, "the stub");
-  const int64_t size = file->Size();
-  if (size > PackageOffset) {
-    throw Exception(path + ": the stub is " + std::to_string(size) + " bytes long; it must fit in " +
-                    std::to_string(PackageOffset));
-  }
-  std::vector<uint8_t> stub(static_cast<size_t>(size < 0 ? 0 : size));
-  if (size < 0 || file->Read(stub.data(), static_cast<int32_t>(size)) != size) {
-    throw Exception(path + ": cannot read the stub");
-  }
+  std::vector<uint8_t> stub = ReadSmallInput(path, "the stub", PackageOffset, [](int64_t size) {
+    return "the stub is " + std::to_string(size) + " bytes long; it must fit in " + std::to_string(PackageOffset);
+  });
   if (stub.size() < 2 || stub[0] != 'M' || stub[1] != 'Z') throw Exception(path + ": the stub is no Windows program");
   return stub;
 }
