@@ -37,6 +37,8 @@ KIND_WEIGHTS = (40, 35, 20, 5)
 REGIONS = ("header", "texts", "table", "names", "streams", "record")
 VERIFY_TIMEOUT = 60
 WINE_TIMEOUT = 40
+# The lane's Wine loader (cmake/wine-env.sh exports it); Debian's wine script takes the 32-bit one.
+WINE = os.environ.get("VORNIX_WINE", "wine")
 
 WINE_DLLS = "/usr/lib/i386-linux-gnu/wine/i386-windows"
 MAN1 = "/usr/share/man/man1"
@@ -518,7 +520,7 @@ def wine(args):
         probe_out = os.path.join(folder, "probe.txt")
         boxes_log = os.path.join(folder, "boxes.txt")
         env = dict(os.environ, DAMAGE_PROBE_OUT=windows_path(probe_out))
-        watcher = subprocess.Popen(["wine", args.boxes, case["name"], str(WINE_TIMEOUT + 20), windows_path(boxes_log)],
+        watcher = subprocess.Popen([WINE, args.boxes, case["name"], str(WINE_TIMEOUT + 20), windows_path(boxes_log)],
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         # Wine takes TEMP and TMP from the prefix's registry, not from the Linux environment: cmd
         # sets them for the stub alone.
@@ -528,7 +530,7 @@ def wine(args):
         # program starts outlive it and would hold a pipe open until the timeout.
         with open(os.path.join(folder, "wine.log"), "wb") as log:
             try:
-                case["code"] = subprocess.run(["wine", "cmd", "/c", f"set TEMP={win_temp}&& set TMP={win_temp}&& "
+                case["code"] = subprocess.run([WINE, "cmd", "/c", f"set TEMP={win_temp}&& set TMP={win_temp}&& "
                                                f"{windows_path(package)}"], stdin=subprocess.DEVNULL, stdout=log,
                                               stderr=log, env=env, timeout=WINE_TIMEOUT).returncode
             except subprocess.TimeoutExpired:

@@ -19,12 +19,19 @@
 #   --jobs N       verify runs at once (default: the number of processors)
 #   --wine-jobs N  stubs at once under Wine (default 4: a stub spends most of its run waiting on
 #                  its timer and the boxes, not on a processor)
+# The stub is the 32-bit one where the host runs 32-bit programs, else the 64-bit one (Wine's x64
+# lane, cmake/wine-env.sh), and the probe and the box watcher are built for the same lane.
 # Environment: VORNIX (default /tmp/sweep-build/tools/vornix, built there when missing),
-#   VORNIX_STUB (default: the newer of build/stub-windows/app/vornix_stub.exe and
-#   build-win/app/vornix_stub.exe), SWEEP_DIR (scratch, default /tmp/damage-sweep, made anew),
-#   WINEPREFIX (default /tmp/sweep-prefix).
+#   VORNIX_STUB (default: the newer of build/stub-LANE/app/vornix_stub.exe and the Windows build's
+#   app/vornix_stub.exe), SWEEP_DIR (scratch, default /tmp/damage-sweep, made anew),
+#   WINEPREFIX (default /tmp/sweep-prefix-LANE).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source cmake/wine-env.sh
+lane=x86
+wine_runs_lane x86 || lane=x64
+wine_lane $lane
+wine_lane_build $lane build-win
 
 wine_part=0
 seed=20261208
@@ -50,7 +57,7 @@ vornix=${VORNIX:-/tmp/sweep-build/tools/vornix}
 # be older than the stub beside it: every package here is made with an explicit --stub instead.
 stub=${VORNIX_STUB:-}
 if [ -z "$stub" ]; then
-  for candidate in build/stub-windows/app/vornix_stub.exe build-win/app/vornix_stub.exe; do
+  for candidate in build/stub-$lane/app/vornix_stub.exe $lane_build/app/vornix_stub.exe; do
     [ -f "$candidate" ] || continue
     if [ -z "$stub" ] || [ "$candidate" -nt "$stub" ]; then stub=$candidate; fi
   done
@@ -63,7 +70,7 @@ fi
 if [ ! -x "$vornix" ]; then
   build=$(dirname "$(dirname "$vornix")")
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORNIX_BUILD_TESTS=OFF \
-    -DVORNIX_STUB="$PWD/$stub" > /dev/null
+    -DVORNIX_STUB_${lane^^}="$PWD/$stub" > /dev/null
   cmake --build "$build" --target vornix > /dev/null
 fi
 
@@ -76,8 +83,9 @@ knows_record=no
 grep -q "The checksum record is missing" "$work/stub.exe" && knows_record=yes
 
 echo "machine: $(nproc) processors, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
+wine_say_lanes "damage sweep"
 echo "vornix:  $vornix ($(date -r "$vornix" '+%F %T'))"
-echo "stub:    $stub ($(stat -c %s "$stub") bytes, $(date -r "$stub" '+%F %T'), md5 $(md5sum < "$stub" | cut -c1-12),"\
+echo "stub:    $stub ($lane, $(stat -c %s "$stub") bytes, $(date -r "$stub" '+%F %T'), md5 $(md5sum < "$stub" | cut -c1-12),"\
      "checks the record: $knows_record)"
 echo "command: bench/damage_sweep.sh$([ $wine_part = 1 ] && echo " --wine") --seed $seed --damages $damages --jobs $jobs$([ $wine_part = 1 ] && echo " --wine-jobs $wine_jobs")"
 echo
@@ -94,10 +102,10 @@ if [ $wine_part = 1 ]; then
   mkdir -p "$win/include"
   # The probe takes XXH32 from this one header and nothing else of the host's /usr/include.
   cp /usr/include/xxhash.h "$win/include/"
-  i686-w64-mingw32-g++-posix -O2 -s -static -mwindows -Wl,--no-insert-timestamp -I "$win/include" -o "$win/damage_probe.exe" bench/damage_probe.cpp
-  i686-w64-mingw32-g++-posix -O2 -s -static -mwindows -Wl,--no-insert-timestamp -o "$win/damage_boxes.exe" bench/damage_boxes.cpp
-  export WINEPREFIX=${WINEPREFIX:-/tmp/sweep-prefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  source cmake/wine-env.sh
+  compiler=$(sed -n 's/^set(VORNIX_MINGW_TRIPLE \(.*\))$/\1/p' "$lane_toolchain")-g++-posix
+  $compiler -O2 -s -static -mwindows -Wl,--no-insert-timestamp -I "$win/include" -o "$win/damage_probe.exe" bench/damage_probe.cpp
+  $compiler -O2 -s -static -mwindows -Wl,--no-insert-timestamp -o "$win/damage_boxes.exe" bench/damage_boxes.cpp
+  export WINEPREFIX=${WINEPREFIX:-/tmp/sweep-prefix-$lane}
   wine_prefix_ready "$WINEPREFIX"
   # A wineserver left from before keeps the X display it was started with, which is gone.
   wineserver -k 2> /dev/null || true

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Windows programs in build-win-bench and runs the stub benchmark under Wine on Xvfb: the
+# Builds the Windows programs in build-win-bench (x86 lane) and build-win-bench64 (x64 lane) and, for
+# each lane the host runs (cmake/wine-env.sh), runs the stub benchmark under Wine on Xvfb: the
 # stub's size, how fast it unpacks the benchmark corpus (one entry and 253 entries, LZH and
 # LZRW1/KH) beside the container's own decode speed, and its processor time while the unpacked
 # program runs. Then the native codec benchmark's figures for the same corpus, for comparison
@@ -8,30 +9,38 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-3}
-build=build-win-bench
 
 source bench/corpus.sh
 corpus=$CORPUS
 win_corpus="Z:${corpus//\//\\}"  # Wine maps / to drive Z:
 
-cmake --no-warn-unused-cli -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DVORNIX_BUILD_BENCH=ON > /dev/null
-cmake --build "$build" --target stub_bench > /dev/null
-
-echo "machine: $(nproc) processors, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs); $(wine --version)"
-echo "stub: $(cat "$build/app/vornix_stub.exe.size") bytes before padding ($build/app/vornix_stub.exe.size)"
-echo
-echo "\$ wine $build/bench/stub_bench.exe '$win_corpus' $runs   # WINEPREFIX=$build/wineprefix, on Xvfb"
 source cmake/wine-env.sh
-export WINEPREFIX=$PWD/$build/wineprefix
-wine_prefix_ready "$WINEPREFIX"
-wineserver -k 2> /dev/null || true
-xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-  wineserver -p
-  status=0
-  cmake/wine-run.sh "$WINEPREFIX" "$0/bench/stub_bench.exe" "$1" "$2" || status=$?
-  wineserver -k
-  exit $status' "$build" "$win_corpus" "$runs"
+echo "machine: $(nproc) processors, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs); $(wine --version)"
+wine_say_lanes "stub benchmark"
+for lane in $VORNIX_WINE_LANES; do
+  wine_lane $lane
+  wine_lane_build $lane build-win-bench
+  build=$lane_build
+  cmake --no-warn-unused-cli -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=$lane_toolchain \
+    -DCMAKE_BUILD_TYPE=Release -DVORNIX_BUILD_BENCH=ON > /dev/null
+  cmake --build "$build" --target stub_bench > /dev/null
+
+  echo
+  echo "== $lane lane: the $([ $lane = x86 ] && echo 32 || echo 64)-bit stub"
+  echo "stub: $(cat "$build/app/vornix_stub.exe.size") bytes before padding ($build/app/vornix_stub.exe.size)"
+  echo
+  echo "\$ wine $build/bench/stub_bench.exe '$win_corpus' $runs   # WINEPREFIX=$build/wineprefix, on Xvfb"
+  export WINEPREFIX=$PWD/$build/wineprefix
+  wine_prefix_ready "$WINEPREFIX"
+  wineserver -k 2> /dev/null || true
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    wineserver -p
+    status=0
+    cmake/wine-run.sh "$VORNIX_WINE_LANE" "$WINEPREFIX" "$0/bench/stub_bench.exe" "$1" "$2" || status=$?
+    wineserver -k
+    exit $status' "$build" "$win_corpus" "$runs"
+done
+build=build-win-bench
 
 if [ "${STUB_BENCH_NATIVE:-1}" != 0 ]; then
   cmake -S . -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORNIX_BUILD_BENCH=ON \

@@ -34,7 +34,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$dir/corpus" "$dir/artifacts"
   cp -R "$root/fuzz/corpus/$target/." "$dir/corpus/"
   # A whole stub is too large to keep as a seed; the native build's is taken when there is one.
-  stub="$root/build/stub-windows/app/vornix_stub.exe"
+  stub="$root/build/stub-x86/app/vornix_stub.exe"
   if [ "$target" = fuzz_stub_branding ] && [ -f "$stub" ]; then
     { printf '\2'; head -c "$(cat "$stub.size")" "$stub"; } > "$dir/corpus/stub"
   fi

@@ -52,6 +52,20 @@ bool TPeImage::Recognised(const std::vector<uint8_t>& Bytes) {
   return pe <= Bytes.size() - 4 && Bytes[pe] == 'P' && Bytes[pe + 1] == 'E' && Bytes[pe + 2] == 0 && Bytes[pe + 3] == 0;
 }
 
+std::string PeArchitecture(const std::vector<uint8_t>& Bytes) {
+  if (!TPeImage::Recognised(Bytes)) return "";
+  const uint32_t machine_at = LoadLE32(&Bytes[kLfanewOffset]) + 4;
+  if (Bytes.size() - machine_at < 2) return "";
+  switch (LoadLE16(&Bytes[machine_at])) {
+    case 0x14C:
+      return "x86";
+    case 0x8664:
+      return "x64";
+    default:
+      return "";
+  }
+}
+
 TPeImage::TPeImage(const std::vector<uint8_t>& Bytes) : bytes_(Bytes) {
   const uint32_t pe = LoadLE32(&bytes_[kLfanewOffset]);
   const size_t size = bytes_.size();

@@ -57,6 +57,11 @@ class TPeImage {
   size_t relocations_ = 0;  // sections_.size() when there are none behind the resources
 };
 
+// The architecture a Windows executable is built for, as vornix names it: "x86" (the file
+// header's Machine is i386, 0x14C) or "x64" (AMD64, 0x8664); an empty string for any other machine
+// or when Bytes, the start of the file, hold no PE headers.
+std::string PeArchitecture(const std::vector<uint8_t>& Bytes);
+
 // Writes into the PE header of File, a whole executable with whatever follows its sections, the
 // image checksum Windows computes for it (CheckSumMappedFile): the 16-bit one's-complement sum of
 // the file, with the checksum field taken as zero, plus the file's length. Raises Exception when

@@ -6,7 +6,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$PWD/demo
 source cmake/wine-env.sh
-export WINEPREFIX=$PWD/build-win/demo-prefix
+# The 32-bit package, which runs on every Windows, where the host runs 32-bit programs; the 64-bit
+# one (vornix pack --arch x64) where it does not.
+lane=x86
+wine_runs_lane x86 || lane=x64
+wine_lane $lane
+wine_lane_build $lane build-win
+build_win=$lane_build toolchain=$lane_toolchain
+export WINEPREFIX=$PWD/$build_win/demo-prefix
 temp=$WINEPREFIX/drive_c/users/$(id -un)/Temp
 
 say() { printf '\n== %s\n' "$*"; }
@@ -45,21 +52,30 @@ if [ -n "${VORNIX_DEMO_ON_DISPLAY:-}" ]; then
   exit
 fi
 
-say "Building vornix (natively, with the stub it carries) and the demo installer for 32-bit Windows"
+if [ $lane = x86 ]; then
+  say "The demo runs the 32-bit package (vornix pack --arch x86, the default), in Wine's x86 lane"
+else
+  say "The demo runs the 64-bit package (vornix pack --arch x64), in Wine's x64 lane: the 32-bit one cannot run here, as $VORNIX_NO_X86_REASON"
+fi
+bits=$([ $lane = x86 ] && echo 32 || echo 64)
+
+say "Building vornix (natively, with the stubs it carries) and the demo installer for $bits-bit Windows"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build build --target vornix > /dev/null
-cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
+cmake --no-warn-unused-cli -S . -B $build_win -G Ninja -DCMAKE_TOOLCHAIN_FILE=$toolchain \
   -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build build-win --target demo_installer > /dev/null
-echo "stub: $(cat build/stub-windows/app/vornix_stub.exe.size) bytes, padded to 339968, where the package starts"
+cmake --build $build_win --target demo_installer > /dev/null
+for arch in x86 x64; do
+  echo "$arch stub: $(cat build/stub-$arch/app/vornix_stub.exe.size) bytes, padded to 339968, where the package starts"
+done
 
-say "Packing examples/demo with vornix pack: demo-setup.exe (the entry to run) and readme.txt"
+say "Packing examples/demo with vornix pack --arch $lane: demo-setup.exe (the entry to run) and readme.txt"
 mkdir -p "$out"
-build/tools/vornix pack -o "$out/setup.exe" --title "Vornix Demo" --publisher "the Vornix developers" \
-  --note-file examples/demo/note.txt --run demo-setup.exe build-win/examples/demo-setup.exe examples/demo/readme.txt
+build/tools/vornix pack -o "$out/setup.exe" --arch $lane --title "Vornix Demo" --publisher "the Vornix developers" \
+  --note-file examples/demo/note.txt --run demo-setup.exe $build_win/examples/demo-setup.exe examples/demo/readme.txt
 build/tools/vornix list "$out/setup.exe"
 
-say "The Wine prefix build-win/demo-prefix (made once, about 15 s), with the project's fonts"
+say "The Wine prefix $build_win/demo-prefix (made once, about 15 s), with the project's fonts"
 wine_prefix_ready "$WINEPREFIX" wine_virtual_desktop
 rm -f "$temp/vornix-demo.log"
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "package/package_reader.h"
+#include "package/pe_image.h"
 #include "tools/codepage.h"
 #include "tools/commands.h"
 #include "tools/progress_bar.h"
@@ -16,11 +17,11 @@ namespace {
 const char kListHelp[] =
     "usage: vornix list PACKAGE [--json] [--codepage N]\n"
     "\n"
-    "Shows the package's header (version, title, publisher, note, the entry run after unpacking,\n"
-    "flags, whether it carries checksums) and one row per entry: name, method, original size,\n"
-    "stored size (the compressed stream) and ratio. Texts and names are shown from the ANSI code\n"
-    "page N (default 1252). --json prints the same as one JSON object, with each entry's XXH32\n"
-    "hash. Exit codes: 0 done, 1 not a package, 2 usage.\n";
+    "Shows the package's header (version, the stub's architecture: x86 or x64, title, publisher,\n"
+    "note, the entry run after unpacking, flags, whether it carries checksums) and one row per\n"
+    "entry: name, method, original size, stored size (the compressed stream) and ratio. Texts and\n"
+    "names are shown from the ANSI code page N (default 1252). --json prints the same as one JSON\n"
+    "object, with each entry's XXH32 hash. Exit codes: 0 done, 1 not a package, 2 usage.\n";
 
 const char kVerifyHelp[] =
     "usage: vornix verify PACKAGE [--codepage N]\n"
@@ -36,6 +37,15 @@ const char kVerifyHelp[] =
 std::string ChecksumsState(const TPackageChecks& checks) {
   if (!checks.Problem.empty()) return "damaged (" + checks.Problem + ")";
   return checks.Marked ? "XXH32 of the header, the table and every entry" : "none: the package carries no checksums";
+}
+
+// The architecture of the stub in front of the package, "x86" or "x64", read from its PE headers;
+// empty for any other stub.
+std::string StubArchitecture(TStream& file) {
+  std::vector<uint8_t> head(4096);
+  const int32_t got = file.Seek(0, SeekOrigin::Beginning) == 0 ? file.Read(head.data(), 4096) : -1;
+  head.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return PeArchitecture(head);
 }
 
 std::string Ratio(const PackageEntryInfo& entry) {
@@ -68,10 +78,11 @@ std::string Json(const std::string& text) {
   return quoted + "\"";
 }
 
-void PrintJson(const std::string& path, const PackageIndex& index, int code_page) {
+void PrintJson(const std::string& path, const std::string& stub, const PackageIndex& index, int code_page) {
   const TPackageHeader& header = index.Header;
-  std::printf("{\"package\": %s, \"version\": %u, \"title\": %s, \"publisher\": %s, \"note\": %s,\n",
-              Json(path).c_str(), header.Version, Json(FromCodePage(header.Title, code_page)).c_str(),
+  std::printf("{\"package\": %s, \"version\": %u, \"stub\": %s, \"title\": %s, \"publisher\": %s, \"note\": %s,\n",
+              Json(path).c_str(), header.Version, stub.empty() ? "null" : Json(stub).c_str(),
+              Json(FromCodePage(header.Title, code_page)).c_str(),
               Json(FromCodePage(header.Publisher, code_page)).c_str(),
               Json(FromCodePage(header.NoteText, code_page)).c_str());
   std::printf(
@@ -96,9 +107,12 @@ void PrintJson(const std::string& path, const PackageIndex& index, int code_page
   std::printf("]}\n");
 }
 
-void PrintTable(const std::string& path, const PackageIndex& index, int code_page) {
+void PrintTable(const std::string& path, const std::string& stub, const PackageIndex& index, int code_page) {
   const TPackageHeader& header = index.Header;
   std::printf("%s: package version %u, %zu entries\n", path.c_str(), header.Version, index.Entries.size());
+  std::printf("stub:      %s\n", stub == "x86"   ? "x86 (32-bit Windows)"
+                                 : stub == "x64" ? "x64 (64-bit Windows)"
+                                                 : "unknown (not a 32-bit or 64-bit x86 Windows program)");
   std::printf("title:     %s\npublisher: %s\n", FromCodePage(header.Title, code_page).c_str(),
               FromCodePage(header.Publisher, code_page).c_str());
   std::string note = FromCodePage(header.NoteText, code_page);
@@ -129,10 +143,11 @@ int List(const TArguments& arguments) {
   const std::string path = PackageOperand(arguments);
   const int code_page = CodePageOption(arguments);
   const OpenPackage package = OpenPackageFile(path);
+  const std::string stub = StubArchitecture(*package.file);
   if (arguments.Has("json")) {
-    PrintJson(path, package.index, code_page);
+    PrintJson(path, stub, package.index, code_page);
   } else {
-    PrintTable(path, package.index, code_page);
+    PrintTable(path, stub, package.index, code_page);
   }
   return kExitOk;
 }

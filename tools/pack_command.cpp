@@ -22,7 +22,8 @@ namespace {
 
 const char kPackHelp[] =
     "usage: vornix pack -o OUT --title TEXT --publisher TEXT (--note TEXT | --note-file FILE)\n"
-    "                   [--run NAME] [--method auto|lzh|lzrw] [--jobs N] [--stub FILE]\n"
+    "                   [--run NAME] [--method auto|lzh|lzrw] [--jobs N]\n"
+    "                   [--arch x86|x64 | --stub FILE]\n"
     "                   [--codepage N] [--no-checksums] [--icon FILE.ico]\n"
     "                   [--product-version A.B.C.D] [--copyright TEXT] [--quiet] FILE|DIR...\n"
     "\n"
@@ -42,7 +43,10 @@ const char kPackHelp[] =
     "                         lzh (smaller) or lzrw (much faster)\n"
     "  --jobs N               files compressed at once (default: the number of processors);\n"
     "                         the package is the same, byte for byte, for any N\n"
-    "  --stub FILE            another stub instead of the one built into vornix\n"
+    "  --arch A               the stub built into vornix: x86 (the default; 32-bit, runs on\n"
+    "                         every Windows) or x64 (64-bit, for Windows without its 32-bit\n"
+    "                         subsystem, such as Server Core without WoW64 or Windows PE)\n"
+    "  --stub FILE            another stub instead of the ones built into vornix\n"
     "  --codepage N           the Windows ANSI code page for texts and names (default 1252;\n"
     "                         874 and 1250-1258)\n"
     "  --no-checksums         leave out the integrity record (the hashes of the header, the\n"
@@ -110,9 +114,13 @@ std::string ReadNoteFile(const std::string& path) {
 
 std::vector<uint8_t> LoadStub(const TArguments& arguments) {
   if (!arguments.Has("stub")) {
-    if (EmbeddedStubSize() == 0) throw UsageError("this vornix carries no stub; name one with --stub FILE");
-    return std::vector<uint8_t>(EmbeddedStub(), EmbeddedStub() + EmbeddedStubSize());
+    const std::string arch = arguments.Has("arch") ? arguments.Value("arch") : "x86";
+    if (arch != "x86" && arch != "x64") throw UsageError("--arch: \"" + arch + "\" is neither x86 nor x64");
+    const StubBytes stub = EmbeddedStub(arch);
+    if (stub.Size == 0) throw UsageError("this vornix carries no " + arch + " stub; name one with --stub FILE");
+    return std::vector<uint8_t>(stub.Data, stub.Data + stub.Size);
   }
+  if (arguments.Has("arch")) throw UsageError("give either --arch or --stub: a stub file is of its own architecture");
   const std::string path = arguments.Value("stub");
   std::vector<uint8_t> stub = ReadSmallInput(path, "the stub", PackageOffset, [](int64_t size) {
     return "the stub is " + std::to_string(size) + " bytes long; it must fit in " + std::to_string(PackageOffset);
@@ -253,6 +261,7 @@ int PackCommand(const std::vector<std::string>& args) {
                      {"run", 0, true},
                      {"method", 0, true},
                      {"jobs", 0, true},
+                     {"arch", 0, true},
                      {"stub", 0, true},
                      {"codepage", 0, true},
                      {"no-checksums", 0, false},

@@ -3,13 +3,15 @@
 # and extract agree with the inputs byte for byte, and the Linux build packing the same files with
 # the same options writes the very same package. The package format must not depend on the
 # platform that wrote it.
-# usage: cross_pack_test.sh NATIVE_VORNIX WINDOWS_VORNIX_EXE STUB RUNNER...
-#   STUB is the stub the Windows program carries; RUNNER runs a Windows program (wine-run.sh PREFIX).
+# usage: cross_pack_test.sh NATIVE_VORNIX WINDOWS_VORNIX_EXE STUB ARCH RUNNER...
+#   STUB is the stub the Windows program carries for ARCH (x86 or x64, the build's own); RUNNER runs
+#   a Windows program (wine-run.sh LANE PREFIX).
 set -u
 native=$1
 windows=$2
 stub=$3
-shift 3
+arch=$4
+shift 4
 runner=("$@")
 # Wine reads the arguments of a Windows program in the locale's encoding: a UTF-8 name arrives
 # intact only in a UTF-8 locale.
@@ -39,7 +41,7 @@ for method in lzh lzrw auto; do
     native_inputs+=("$work/in/$name")
   done
   package=$work/windows-$method.exe
-  "${runner[@]}" "$windows" "${options[@]}" -o "$(windows_path "$package")" "${windows_inputs[@]}" > "$work/out"
+  "${runner[@]}" "$windows" "${options[@]}" --arch "$arch" -o "$(windows_path "$package")" "${windows_inputs[@]}" > "$work/out"
   check "$method: the Windows pack exits 0" test $? -eq 0
   check "$method: the Windows pack prints nothing with --quiet" test ! -s "$work/out"
 
@@ -47,6 +49,7 @@ for method in lzh lzrw auto; do
   check "$method: verify exits 0" test $? -eq 0
   "$native" list "$package" > "$work/list"
   check "$method: list exits 0" test $? -eq 0
+  check "$method: list shows the $arch stub" grep -q "^stub:      $arch " "$work/list"
   check "$method: list shows the title" grep -qx "title:     Cross $method" "$work/list"
   check "$method: list shows the entry to run" grep -qx "run:       text.cmd (entry 1) after unpacking" "$work/list"
   for i in "${!names[@]}"; do

@@ -3,12 +3,14 @@
 # checked byte for byte against the layout, round trips through extract, every refusal with its
 # exact one-line message, exit code 1 and nothing written, usage errors with exit code 2, and
 # damaged packages reported entry by entry.
-# Arguments: the vornix program, and the stub it carries (empty when it carries none).
+# Arguments: the vornix program, and the x86 and x64 stubs it carries (each empty when it carries
+# none).
 set -u
 # Some checks run from other folders.
 absolute() { case $1 in /* | '') echo "$1" ;; *) echo "$PWD/$1" ;; esac; }
 vornix=$(absolute "$1")
 stub=$(absolute "${2:-}")
+stub64=$(absolute "${3:-}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/check.sh"
@@ -149,10 +151,37 @@ for method in lzh lzrw auto; do
   done
 done
 
-if [ -z "$stub" ]; then
-  usage_error pack "this vornix carries no stub; name one with --stub FILE" -o "$work/out/p.exe" --title T \
-    --publisher P --note N "$work/in/small.txt"
-fi
+# --arch chooses the stub the program carries; list names the architecture from the stub's PE header.
+arch_line() { sed -n 2p "$1"; }
+pack -o "$work/mz-stub.exe" --stub "$work/mz.exe" "$work/in/small.txt"
+"$vornix" list "$work/mz-stub.exe" > "$work/list"
+check_eq "a stub of neither architecture: list says so" \
+  "stub:      unknown (not a 32-bit or 64-bit x86 Windows program)" "$(arch_line "$work/list")"
+check "a stub of neither architecture: list --json gives null" \
+  grep -qF '"stub": null' <("$vornix" list --json "$work/mz-stub.exe")
+for arch in x86 x64; do
+  carried=$stub
+  [ $arch = x64 ] && carried=$stub64
+  if [ -z "$carried" ]; then
+    usage_error pack "this vornix carries no $arch stub; name one with --stub FILE" -o "$work/out/p.exe" --title T \
+      --publisher P --note N --arch $arch "$work/in/small.txt"
+    continue
+  fi
+  "$vornix" pack --quiet -o "$work/$arch.exe" --title Title --publisher Publisher --note Note --arch $arch \
+    "$work/in/small.txt"
+  # Past the headers (which the resources rewrite): the stub's code, as built.
+  check "--arch $arch: the package starts with the $arch stub" cmp -s -i 1024 -n 65536 "$work/$arch.exe" "$carried"
+  check "--arch $arch: the package behind it does not depend on the stub" \
+    cmp -s <(tail -c +$((base + 1)) "$work/$arch.exe") <(tail -c +$((base + 1)) "$work/mz-stub.exe")
+  "$vornix" list "$work/$arch.exe" > "$work/list"
+  check_eq "--arch $arch: list names the stub" "stub:      $arch ($([ $arch = x86 ] && echo 32 || echo 64)-bit Windows)" \
+    "$(arch_line "$work/list")"
+  check "--arch $arch: list --json names the stub" grep -qF "\"stub\": \"$arch\"" <("$vornix" list --json "$work/$arch.exe")
+done
+usage_error pack "--arch: \"arm64\" is neither x86 nor x64" -o "$work/out/p.exe" --title T --publisher P --note N \
+  --arch arm64 "$work/in/small.txt"
+usage_error pack "give either --arch or --stub: a stub file is of its own architecture" -o "$work/out/p.exe" \
+  --title T --publisher P --note N --arch x64 --stub "$work/mz.exe" "$work/in/small.txt"
 pack -o "$work/small-stub.exe" --method lzh --stub "$work/mz.exe" "${files[@]/#/$work/in/}"
 check "a short stub is padded with zeros" cmp -s -n "$base" "$work/small-stub.exe" <(cat "$work/mz.exe" /dev/zero)
 check "the package does not depend on the stub" \
@@ -212,7 +241,7 @@ note:      one
            four
 run:       small.bat (entry 2) after unpacking
 flags:     0x03
-checksums: XXH32 of the header, the table and every entry" "$(sed -n 2,10p "$work/list")"
+checksums: XXH32 of the header, the table and every entry" "$(sed -n 3,11p "$work/list")"
 
 printf '\xef\xbb\xbfFirst line\nSecond line\r\n\r\n\n' > "$work/note.txt"
 pack -o "$work/notefile.exe" --title T --publisher P --note-file "$work/note.txt" "$work/in/small.txt"
@@ -230,7 +259,7 @@ pack -o "$work/cyr.exe" --codepage 1251 --title "Привет" "$work/cyr/Фай
 check_eq "1251: the title's bytes" cff0e8e2e5f2 "$(hex "$work/cyr.exe" $((base + 21)) 6)"
 check_eq "1251: the name's bytes" d4e0e9eb2e747874 "$(cut -d' ' -f1 < <(walk "$work/cyr.exe"))"
 check_eq "1251: list reads it back" "title:     Привет" \
-  "$("$vornix" list "$work/cyr.exe" --codepage 1251 | sed -n 2p)"
+  "$("$vornix" list "$work/cyr.exe" --codepage 1251 | sed -n 3p)"
 "$vornix" extract "$work/cyr.exe" --codepage 1251 -d "$work/x-cyr" > /dev/null
 check "1251: extract restores the name" cmp -s "$work/cyr/Файл.txt" "$work/x-cyr/Файл.txt"
 mkdir "$work/cyr2"
@@ -346,7 +375,7 @@ refused "missing stub" "vornix: $work/no-stub.exe: cannot open the stub" --stub 
 refused "missing input" "vornix: $work/missing.txt: cannot open the file" "$work/in/small.txt" "$work/missing.txt"
 pack -o "$work/folder.exe" "$work/a" "$work/in/small.txt"
 check_eq "a folder gives its files, in name order, in the operands' place" "readme.txt Äpfel.txt small.txt" \
-  "$("$vornix" list "$work/folder.exe" | awk 'NR > 9 { printf "%s%s", sep, $6; sep = " " }')"
+  "$("$vornix" list "$work/folder.exe" | awk 'NR > 10 { printf "%s%s", sep, $6; sep = " " }')"
 mkdir "$work/a/sub" "$work/empty"
 refused "a folder with a subfolder" "vornix: $work/a: holds the folder \"sub\"; a package holds no folders" "$work/a"
 refused "an empty folder" "vornix: $work/empty: the folder holds no file" "$work/empty"

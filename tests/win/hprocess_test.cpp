@@ -129,11 +129,15 @@ TEST_F(ProcessListing, AnEndedProcessIsNoLongerListed) {
   EXPECT_EQ(CountOf(list, "listed helper program.exe"), 0);
 }
 
-// A 32-bit process cannot read a 64-bit process's modules through PSAPI; the image name still
-// lists it.
-TEST_F(ProcessListing, A64BitProcessIsListedToo) {
+// A process of the other bitness is listed as well: a 32-bit lister cannot read a 64-bit
+// process's modules through PSAPI, but the image name still lists it; a 64-bit lister reads a
+// 32-bit process's own.
+TEST_F(ProcessListing, AProcessOfTheOtherBitnessIsListedToo) {
   if (!PlatformIsNT()) GTEST_SKIP() << "64-bit programs run on NT only";
-  std::string path = Start("process_helper64.exe", "listed helper program 64.exe", 1);
+  if (sizeof(void*) == 8 && !HostRuns32BitPrograms()) {
+    GTEST_SKIP() << "this host runs no 32-bit program, so the 32-bit helper cannot start";
+  }
+  std::string path = Start("process_helper_other.exe", "listed helper program of the other bitness.exe", 1);
   TStringList list;
   ASSERT_TRUE(ListProcesses(list));
   std::string expected = Upper(ShortPath(path));

@@ -83,25 +83,36 @@ TEST(StubRun, ArgumentsReachTheProgramAndItsExitCodeIsTheStubs) {
   }
 }
 
-// A Windows Installer package as the program: CreateProcess refuses it, the shell hands it to
+// Windows Installer packages as the program: CreateProcess refuses them, the shell hands them to
 // msiexec with the stub's arguments (/qn: no window), and the stub waits until msiexec has
-// installed the product and ends with msiexec's exit code.
-TEST(StubRun, WindowsInstallerPackageRunsThroughMsiexec) {
-  char program_files[MAX_PATH] = {};
-  ExpandEnvironmentStringsA("%ProgramFiles%", program_files, MAX_PATH);
-  const std::string installed = std::string(program_files) + "\\Vornix Test Product\\product-readme.txt";
-  DeleteFileA(installed.c_str());
-  const std::vector<uint8_t> product = ReadWholeFile(TestProgramFolder() + "product.msi");
-  ASSERT_FALSE(product.empty());
-  StubCase stub("msi");
-  stub.WritePackage(BuildPackage("Installer", "Vornix tests", "", 0, kRunAfterUnpack, {{"product.msi", product, 0}}));
-  stub.arguments = "/qn";
-  const StubRun run = stub.Run(120000);
-  ASSERT_TRUE(run.exited);
-  EXPECT_EQ(0u, run.exit_code);
-  EXPECT_TRUE(run.boxes.empty());
-  EXPECT_EQ(Bytes("Installed by the Vornix stub tests through msiexec.\r\n"), ReadWholeFile(installed));
-  EXPECT_TRUE(FolderNames(stub.temp_folder).empty());
+// installed the product and ends with msiexec's exit code. Where the files land is the package's
+// own choice, whatever the bitness of the stub (and so of the msiexec that the shell starts): a
+// 32-bit package's Program Files folder is the 32-bit one, Program Files (x86) on 64-bit Windows,
+// and a 64-bit package's is Program Files itself.
+TEST(StubRun, WindowsInstallerPackagesRunThroughMsiexec) {
+  const struct {
+    const char* package;
+    const char* program_files;
+  } cases[] = {{"product.msi", "%ProgramFiles(x86)%"}, {"product64.msi", "%ProgramW6432%"}};
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.package);
+    char program_files[MAX_PATH] = {};
+    ExpandEnvironmentStringsA(test.program_files, program_files, MAX_PATH);
+    ASSERT_NE(program_files[0], '%') << "the tests run on 64-bit Windows";
+    const std::string installed = std::string(program_files) + "\\Vornix Test Product\\product-readme.txt";
+    DeleteFileA(installed.c_str());
+    const std::vector<uint8_t> product = ReadWholeFile(TestProgramFolder() + test.package);
+    ASSERT_FALSE(product.empty());
+    StubCase stub("msi");
+    stub.WritePackage(BuildPackage("Installer", "Vornix tests", "", 0, kRunAfterUnpack, {{test.package, product, 0}}));
+    stub.arguments = "/qn";
+    const StubRun run = stub.Run(120000);
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(0u, run.exit_code);
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(Bytes("Installed by the Vornix stub tests through msiexec.\r\n"), ReadWholeFile(installed));
+    EXPECT_TRUE(FolderNames(stub.temp_folder).empty());
+  }
 }
 
 TEST(StubRun, ProgramStartedFromTheUnpackFolderHoldsUpTheCleanUp) {
