@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build of vornix packs under Wine and the Linux build reads the result: verify, list
 # and extract agree with the inputs byte for byte, and the Linux build packing the same files with
-# the same options writes the very same package. The package format must not depend on the
-# platform that wrote it.
+# the same options writes the very same package, with either stub. The package format must not
+# depend on the platform that wrote it.
 # usage: cross_pack_test.sh NATIVE_VORNIX WINDOWS_VORNIX_EXE STUB ARCH RUNNER...
 #   STUB is the stub the Windows program carries for ARCH (x86 or x64, the build's own); RUNNER runs
 #   a Windows program (wine-run.sh LANE PREFIX).
@@ -78,5 +78,16 @@ for method in lzh lzrw auto; do
   check "$method: the Linux and Windows packages are the same bytes" cmp "$package" "$work/native-$method.exe"
 done
 check "the methods give different packages" test -n "$(cmp "$work/windows-lzh.exe" "$work/windows-lzrw.exe")"
+
+# The Windows program carries the other architecture's stub too, the same as the Linux program's.
+other=$([ "$arch" = x86 ] && echo x64 || echo x86)
+options=(pack --quiet --title Other --publisher "Vornix tests" --note "The other stub" --arch "$other")
+"${runner[@]}" "$windows" "${options[@]}" -o "$(windows_path "$work/windows-$other.exe")" \
+  "$(windows_path "$work/in/text.cmd")" > /dev/null
+check "--arch $other: the Windows pack exits 0" test $? -eq 0
+"$native" "${options[@]}" -o "$work/native-$other.exe" "$work/in/text.cmd"
+check "--arch $other: list shows the $other stub" grep -q "^stub:      $other " <("$native" list "$work/windows-$other.exe")
+check "--arch $other: the Linux and Windows packages are the same bytes" \
+  cmp "$work/windows-$other.exe" "$work/native-$other.exe"
 
 finish
