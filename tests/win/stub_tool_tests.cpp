@@ -118,8 +118,9 @@ class ToolCase : public StubCase {
     WriteWideFile(Wide(inputs) + kDataName, data);
   }
 
+  // The stub of this build's own bitness, the one copied beside the test programs.
   std::wstring PackArguments(const std::string& run) const {
-    return L"pack -o " + Quoted(package) +
+    return L"pack -o " + Quoted(package) + (sizeof(void*) == 8 ? L" --arch x64" : L" --arch x86") +
            L" --title \"Tool package\" --publisher \"Vornix tests\" --note \"Built by vornix.exe\" --run " + Wide(run) +
            L" " + Quoted(inputs + "second.exe") + L" \"" + Wide(inputs) + kDataName + L"\"";
   }
