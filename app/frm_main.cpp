@@ -1,8 +1,8 @@
 // The main window: layout, fonts and handlers.
 #include "app/frm_main.h"
 
-#include "app/application.h"
-#include "package/unpack.h"
+#include "runtime/application.h"
+#include "unpack/unpack.h"
 
 namespace vornix {
 namespace {

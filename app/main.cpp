@@ -2,7 +2,7 @@
 // window and the message loop. The exit code tells a script how the run went (StubExit).
 #include <windows.h>
 
-#include "app/application.h"
+#include "runtime/application.h"
 #include "app/frm_main.h"
 #include "app/units.h"
 

@@ -7,10 +7,10 @@
 #include <exception>
 #include <vector>
 
-#include "package/icon_file.h"
-#include "package/pe_image.h"
-#include "package/resource_section.h"
-#include "package/stub_branding.h"
+#include "resources/icon_file.h"
+#include "resources/pe_image.h"
+#include "resources/resource_section.h"
+#include "resources/stub_branding.h"
 #include "runtime/exception.h"
 
 namespace {

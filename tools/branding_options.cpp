@@ -2,8 +2,8 @@
 #include "tools/branding_options.h"
 
 #include "package/package_layout.h"
-#include "package/pe_image.h"
-#include "package/stub_branding.h"
+#include "resources/pe_image.h"
+#include "resources/stub_branding.h"
 #include "tools/codepage.h"
 #include "tools/commands.h"
 

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "package/package_reader.h"
-#include "package/pe_image.h"
+#include "resources/pe_image.h"
 #include "tools/codepage.h"
 #include "tools/commands.h"
 #include "tools/progress_bar.h"

@@ -8,7 +8,7 @@
 
 #include "package/entry_name.h"
 #include "package/package_writer.h"
-#include "package/pe_image.h"
+#include "resources/pe_image.h"
 #include "tools/branding_options.h"
 #include "tools/codepage.h"
 #include "tools/commands.h"

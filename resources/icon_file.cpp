@@ -2,7 +2,7 @@
 // entries (width, height, colour count, a reserved byte, planes, bits per pixel, the image's size
 // and its offset in the file), then the images: each a BITMAPINFOHEADER with its pixels and mask,
 // or a whole PNG file.
-#include "package/icon_file.h"
+#include "resources/icon_file.h"
 
 #include <cstring>
 #include <string>

@@ -1,6 +1,6 @@
 // How the stub starts its program: the arguments it passes on, the program's command line, and the
 // road it takes when CreateProcess refuses the program.
-#include "package/program_start.h"
+#include "unpack/program_start.h"
 
 #include <gtest/gtest.h>
 

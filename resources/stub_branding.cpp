@@ -1,12 +1,12 @@
 // Branding the stub: the version resource is built anew from the package's texts, the icon group
 // the stub loads is replaced by the publisher's images, and the section is written back in place.
-#include "package/stub_branding.h"
+#include "resources/stub_branding.h"
 
 #include <algorithm>
 
 #include "compression/unaligned.h"
-#include "package/pe_image.h"
-#include "package/resource_section.h"
+#include "resources/pe_image.h"
+#include "resources/resource_section.h"
 #include "runtime/exception.h"
 
 namespace vornix {

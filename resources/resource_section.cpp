@@ -3,7 +3,7 @@
 // an id (high bit set: the offset of a length-prefixed UTF-16 name) and a target (high bit set: the
 // offset of a directory one level down; clear: the offset of a 16-byte data entry holding the
 // data's RVA, its size and its code page). Offsets count from the section's start.
-#include "package/resource_section.h"
+#include "resources/resource_section.h"
 
 #include <algorithm>
 #include <map>

@@ -1,5 +1,5 @@
 // The arguments passed on, the program's command line and the road of a refused start.
-#include "package/program_start.h"
+#include "unpack/program_start.h"
 
 namespace vornix {
 

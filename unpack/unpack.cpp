@@ -2,12 +2,12 @@
 // with the extension ".~~c", and the container decompresses that file into the target.
 #include <memory>
 
-#include "app/application.h"
+#include "runtime/application.h"
 #include "compression/lzrw1.h"
 #include "package/checksum.h"
 #include "package/entry_name.h"
-#include "package/program_start.h"
-#include "package/unpack.h"
+#include "unpack/program_start.h"
+#include "unpack/unpack.h"
 
 namespace vornix {
 namespace {

@@ -1,5 +1,5 @@
 // The application object.
-#include "app/application.h"
+#include "runtime/application.h"
 
 #include "runtime/ansi_path_win32.h"
 

@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "compression/unaligned.h"
-#include "package/icon_file.h"
-#include "package/resource_section.h"
-#include "package/stub_branding.h"
-#include "package/version_info.h"
+#include "resources/icon_file.h"
+#include "resources/resource_section.h"
+#include "resources/stub_branding.h"
+#include "resources/version_info.h"
 #include "runtime/exception.h"
 
 namespace vornix {

@@ -8,10 +8,10 @@
 #include <objbase.h>
 #include <shellapi.h>  // both need windows.h before them
 
-#include "app/application.h"
+#include "runtime/application.h"
 #include "package/entry_name.h"
-#include "package/program_start.h"
-#include "package/unpack.h"
+#include "unpack/program_start.h"
+#include "unpack/unpack.h"
 #include "process/hprocess.h"
 
 namespace vornix {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "package/icon_file.h"
-#include "package/version_info.h"
+#include "resources/icon_file.h"
+#include "resources/version_info.h"
 
 namespace vornix {
 

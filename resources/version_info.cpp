@@ -2,7 +2,7 @@
 // the padding behind it), the length of its value (in bytes for binary values, in characters with
 // the terminating zero for texts), its type (1 text, 0 binary), its key as a zero-ended UTF-16
 // string, padding, the value, then its children.
-#include "package/version_info.h"
+#include "resources/version_info.h"
 
 #include "compression/unaligned.h"
 #include "runtime/exception.h"

@@ -3,7 +3,7 @@
 // +0, section alignment +32, file alignment +36, image size +56, checksum +64, then the count of
 // data directories and the 8-byte directories themselves, at +92 and +96 for PE32, +108 and +112
 // for PE32+), followed by the 40-byte section headers.
-#include "package/pe_image.h"
+#include "resources/pe_image.h"
 
 #include <algorithm>
 
