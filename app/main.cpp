@@ -2,9 +2,9 @@
 // window and the message loop. The exit code tells a script how the run went (StubExit).
 #include <windows.h>
 
-#include "runtime/application.h"
 #include "app/frm_main.h"
 #include "app/units.h"
+#include "runtime/application.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   using namespace vornix;

@@ -7,8 +7,8 @@
 //   exit 0: the stub came and went; 1: it still ran after SECONDS; 2: it never showed up in time;
 //   3: usage.
 // Build: i686-w64-mingw32-g++-posix -O2 -s -static -mwindows -Wl,--no-insert-timestamp damage_boxes.cpp
-#include <windows.h>
 #include <tlhelp32.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -125,7 +125,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Sleep(kPollMs);
   }
   std::fprintf(watch.log, "end: %s, %u boxes\n",
-               result == 0 ? "gone" : result == 2 ? "never seen" : "still running", static_cast<unsigned>(watch.answered.size()));
+               result == 0   ? "gone"
+               : result == 2 ? "never seen"
+                             : "still running",
+               static_cast<unsigned>(watch.answered.size()));
   std::fclose(watch.log);
   return result;
 }

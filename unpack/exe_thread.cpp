@@ -8,11 +8,11 @@
 #include <objbase.h>
 #include <shellapi.h>  // both need windows.h before them
 
-#include "runtime/application.h"
 #include "package/entry_name.h"
+#include "process/hprocess.h"
+#include "runtime/application.h"
 #include "unpack/program_start.h"
 #include "unpack/unpack.h"
-#include "process/hprocess.h"
 
 namespace vornix {
 namespace {

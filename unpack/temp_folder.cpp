@@ -1,10 +1,10 @@
 // The unpack folder: "vornix_" and the lowest free number, inside the temporary directory.
 #include <string>
 
-#include "runtime/application.h"
-#include "unpack/unpack.h"
 #include "process/hprocess.h"
 #include "runtime/ansi_path_win32.h"
+#include "runtime/application.h"
+#include "unpack/unpack.h"
 
 namespace vornix {
 

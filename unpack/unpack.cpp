@@ -2,10 +2,10 @@
 // with the extension ".~~c", and the container decompresses that file into the target.
 #include <memory>
 
-#include "runtime/application.h"
 #include "compression/lzrw1.h"
 #include "package/checksum.h"
 #include "package/entry_name.h"
+#include "runtime/application.h"
 #include "unpack/program_start.h"
 #include "unpack/unpack.h"
 
