@@ -101,6 +101,7 @@ void TMainForm::FormCreate() {
   try {
     PackageStream = std::make_unique<TFileStream>(Application.ExeName, TFileStream::Mode::OpenReadShared);
     ReadPackageHeader(Header, *PackageStream);
+    ReadEntryTable(Header, *PackageStream);
     // Nothing is unpacked from a package whose header, table or names are not the ones written.
     Checks = ReadPackageChecks(Header, *PackageStream);
     if (!Checks.Problem.empty()) throw Exception(Checks.Problem);

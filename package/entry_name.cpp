@@ -1,23 +1,19 @@
-// Entry names: one plain Windows file name that is no device.
+// Entry names and paths: plain Windows file names that are no devices, joined by backslashes.
 #include "package/entry_name.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
 namespace vornix {
 namespace {
 
-std::string AsciiUpper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // Windows takes the part before the first dot, without trailing blanks, as the device name:
 // "con.txt", "NUL.tar.gz" and "com1 .log" all open a device.
 bool IsDeviceName(const std::string& name) {
   std::string base = name.substr(0, name.find('.'));
   base.erase(base.find_last_not_of(' ') + 1);
-  base = AsciiUpper(base);
+  base = FoldedPath(base);
   if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$") {
     return true;
   }
@@ -28,6 +24,14 @@ bool IsDeviceName(const std::string& name) {
 }
 
 }  // namespace
+
+std::string FoldedPath(const std::string& path) {
+  std::string folded(path);
+  for (char& c : folded) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return folded;
+}
 
 const char* EntryNameProblem(const std::string& name) {
   if (name.empty()) return "it is empty";
@@ -42,8 +46,22 @@ const char* EntryNameProblem(const std::string& name) {
   if (IsDeviceName(name)) return "it names a device";
   // The unpacking keeps each entry's compressed stream in a file named like the entry with the
   // extension ".~~c": an entry of that extension would be overwritten and deleted by another's.
-  if (name.size() >= 4 && AsciiUpper(name.substr(name.size() - 4)) == ".~~C") return "it ends in .~~c";
+  if (name.size() >= 4 && FoldedPath(name.substr(name.size() - 4)) == ".~~C") return "it ends in .~~c";
   return nullptr;
+}
+
+const char* EntryPathProblem(const std::string& path) {
+  if (path.find('\\') == std::string::npos) return EntryNameProblem(path);
+  if (path.size() > kMaxPathLength) return "it is longer than 160 bytes, the most a path with folders holds";
+  for (size_t start = 0;;) {
+    const size_t end = std::min(path.find('\\', start), path.size());
+    const std::string part = path.substr(start, end - start);
+    if (part.empty()) return "it starts or ends with a backslash or holds two in a row";
+    if (part == "." || part == "..") return "it holds a part . or ..";
+    if (const char* problem = EntryNameProblem(part)) return problem;
+    if (end == path.size()) return nullptr;
+    start = end + 1;
+  }
 }
 
 }  // namespace vornix

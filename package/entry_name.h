@@ -1,6 +1,8 @@
-// The rule for entry names: an entry is unpacked as one plain file directly inside the unpack
-// folder, so its name must be a single Windows file name that names no device. The stub refuses
-// other names before it creates anything, and the package writer never writes them.
+// The rules for entry names and paths. An entry of a package in today's layout is unpacked as one
+// plain file directly inside the unpack folder, so its name must be a single Windows file name that
+// names no device. A package in the tree layout holds paths below the unpack folder: each part of
+// one a name by the same rule. The stub refuses other names and paths before it creates anything,
+// and the package writer never writes them.
 #pragma once
 
 #include <string>
@@ -15,5 +17,19 @@ namespace vornix {
 // the superscript digits 1-3 of the ANSI code page), with or without an extension, and the
 // extension ".~~c" of the unpacking's scratch files.
 const char* EntryNameProblem(const std::string& name);
+
+// The most a path with folders holds, so that it fits Windows' ANSI path limit of 259 characters
+// below any unpack folder of up to 95: "C:\Users\" with a user name of 20 characters, then
+// "\AppData\Local\Temp\vornix_NNNNN\" take 62, and the scratch file's ".~~c" may add 4.
+constexpr size_t kMaxPathLength = 160;
+
+// Returns nullptr when path is a safe relative path (parts separated by '\'), otherwise why not.
+// A path of one part is judged as a name; a longer one must hold no empty part, no "." or "..",
+// no part that EntryNameProblem refuses, and at most kMaxPathLength bytes.
+const char* EntryPathProblem(const std::string& path);
+
+// The path with ASCII letters in upper case: two paths that only differ in case name the same
+// file on Windows.
+std::string FoldedPath(const std::string& path);
 
 }  // namespace vornix

@@ -35,10 +35,11 @@ uint32_t HeadHash(const std::vector<uint8_t>& Head, const std::vector<std::strin
   return checksum.Value();
 }
 
-std::vector<uint8_t> IntegrityRecord(uint32_t head_hash, const std::vector<uint32_t>& entry_hashes) {
-  std::vector<uint8_t> record(static_cast<size_t>(IntegrityRecordSize(static_cast<int>(entry_hashes.size()))), 0);
+std::vector<uint8_t> IntegrityRecord(uint32_t head_hash, uint8_t file_count,
+                                     const std::vector<uint32_t>& entry_hashes) {
+  std::vector<uint8_t> record(static_cast<size_t>(IntegrityRecordSize(entry_hashes.size())), 0);
   std::memcpy(record.data(), kRecordMagic, sizeof kRecordMagic);
-  record[4] = static_cast<uint8_t>(entry_hashes.size());
+  record[4] = file_count;
   record[5] = kHashXxh32;
   StoreLE32(&record[8], head_hash);
   for (size_t i = 0; i < entry_hashes.size(); ++i) StoreLE32(&record[kRecordFrontSize + 4 * i], entry_hashes[i]);
@@ -50,38 +51,43 @@ std::vector<uint8_t> IntegrityRecord(uint32_t head_hash, const std::vector<uint3
 TPackageChecks ReadPackageChecks(const TPackageHeader& Header, TStream& Stream) {
   TPackageChecks checks;
   checks.Marked = (Header.Flags & HasChecksums) != 0;
-  const int64_t table_start = Stream.Position();
-  const int count = Header.FileCount;
-  // The head, the table included, read as the table is: a table cut short reads as zeros.
-  std::vector<uint8_t> head(static_cast<size_t>(table_start - PackageOffset) + size_t{kEntrySlotSize} * count, 0);
+  const int64_t back = Stream.Position();
+  const size_t count = Header.Entries.size();
+  // The head as the table was read: a table cut short reads as zeros.
+  std::vector<uint8_t> head(static_cast<size_t>(Header.TableEnd - PackageOffset), 0);
   const bool whole = Stream.Seek(PackageOffset, SeekOrigin::Beginning) == PackageOffset &&
                      Stream.Read(head.data(), static_cast<int32_t>(head.size())) == static_cast<int32_t>(head.size());
-  const uint8_t* table = head.data() + (table_start - PackageOffset);
 
   // The record starts where the entry that ends last ends, or behind the table when there is none.
-  int64_t record_at = table_start + int64_t{kEntrySlotSize} * count;
-  std::vector<std::string> names(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) {
-    const uint32_t offset = LoadLE32(table + kEntrySlotSize * i);
-    record_at = std::max(record_at, int64_t{offset} + LoadLE32(table + kEntrySlotSize * i + 4));
-    if (checks.Marked && Stream.Seek(offset, SeekOrigin::Beginning) == offset) names[i] = ReadEntryName(Stream);
+  int64_t record_at = Header.TableEnd;
+  std::vector<std::string> names(count);
+  for (size_t i = 0; i < count; ++i) {
+    const TPackageEntry& entry = Header.Entries[i];
+    record_at = std::max(record_at, int64_t{entry.Offset} + entry.Size);
+    if (checks.Marked && Stream.Seek(entry.Offset, SeekOrigin::Beginning) == entry.Offset) {
+      names[i] = ReadEntryName(Stream);
+    }
   }
-  std::vector<uint8_t> record(checks.Marked ? static_cast<size_t>(IntegrityRecordSize(count)) : 0);
+  // A record of more entries than the file could hold is missing, and is not allocated.
+  const int64_t record_size = IntegrityRecordSize(count);
+  const bool fits = record_at + record_size <= Stream.Size();
+  std::vector<uint8_t> record(checks.Marked && fits ? static_cast<size_t>(record_size) : 0);
   if (!checks.Marked) {
     // A record whose mark was lost: the header is damaged, and the checks must not fall away.
     uint8_t magic[sizeof kRecordMagic];
     if (ReadAt(Stream, record_at, magic, sizeof magic) && std::memcmp(magic, kRecordMagic, sizeof magic) == 0) {
       checks.Problem = package_messages::kRecordUnmarked;
     }
-  } else if (!ReadAt(Stream, record_at, record.data(), static_cast<int32_t>(record.size()))) {
+  } else if (!fits || !ReadAt(Stream, record_at, record.data(), static_cast<int32_t>(record.size()))) {
     checks.Problem = package_messages::kRecordMissing;
-  } else if (const char* problem = RecordProblem(record, count)) {
+  } else if (const char* problem = RecordProblem(record, Header.FileCount)) {
     checks.Problem = problem;
   } else {
     if (!whole || HeadHash(head, names) != LoadLE32(&record[8])) checks.Problem = package_messages::kHeadMismatch;
-    for (int i = 0; i < count; ++i) checks.EntryHash[i] = LoadLE32(&record[kRecordFrontSize + 4 * i]);
+    checks.EntryHash.resize(count);
+    for (size_t i = 0; i < count; ++i) checks.EntryHash[i] = LoadLE32(&record[kRecordFrontSize + 4 * i]);
   }
-  Stream.Seek(table_start, SeekOrigin::Beginning);
+  Stream.Seek(back, SeekOrigin::Beginning);
   return checks;
 }
 

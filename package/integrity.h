@@ -5,7 +5,6 @@
 // knows nothing of it reads no byte of it. The layout is described in docs/package-format.md.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,14 +19,16 @@ constexpr uint8_t HasChecksums = 2;
 // "VXCK", then the record's hash kind: XXH32 with seed 0.
 constexpr uint8_t kRecordMagic[4] = {'V', 'X', 'C', 'K'};
 constexpr uint8_t kHashXxh32 = 1;
-// Magic 4 + FileCount 1 + hash kind 1 + reserved 2 + the head's hash 4.
+// Magic 4 + FileCount 1 (the table's, as in the header) + hash kind 1 + reserved 2 + the head's
+// hash 4.
 constexpr int32_t kRecordFrontSize = 4 + 1 + 1 + 2 + 4;
 // One hash per entry, then the record's own hash over everything before it.
 constexpr int32_t kEntryHashSize = 4;
 constexpr int32_t kRecordHashSize = 4;
 
-constexpr int32_t IntegrityRecordSize(int file_count) {
-  return kRecordFrontSize + kEntryHashSize * file_count + kRecordHashSize;
+// One hash for every entry: in the tree layout, those past the table's too.
+constexpr int64_t IntegrityRecordSize(size_t entry_count) {
+  return kRecordFrontSize + kEntryHashSize * static_cast<int64_t>(entry_count) + kRecordHashSize;
 }
 
 namespace package_messages {
@@ -44,22 +45,23 @@ struct TPackageChecks {
   // Why the header, the table, the names or the record cannot be trusted; empty when they can, and
   // for a package that carries no checksums.
   std::string Problem;
-  std::array<uint32_t, kMaxEntries> EntryHash{};
+  std::vector<uint32_t> EntryHash;  // one for each entry once the record is whole
 
   // Whether the entries' hashes are to be checked; a package with a Problem unpacks nothing.
   bool Carried() const { return Marked && Problem.empty(); }
 };
 
-// The head's hash: the package's bytes from its header to the end of the entry table (Head), then
-// each entry's name with its zero byte, in table order.
+// The head's hash: the package's bytes from its header to the end of the entry table and, in the
+// tree layout, of the tree record (Head), then each entry's name with its zero byte, in table order.
 uint32_t HeadHash(const std::vector<uint8_t>& Head, const std::vector<std::string>& Names);
 
-// The record of file_count entries, as the writer puts it behind the last entry.
-std::vector<uint8_t> IntegrityRecord(uint32_t head_hash, const std::vector<uint32_t>& entry_hashes);
+// The record of a package whose table holds file_count slots, as the writer puts it behind the last
+// entry.
+std::vector<uint8_t> IntegrityRecord(uint32_t head_hash, uint8_t file_count, const std::vector<uint32_t>& entry_hashes);
 
-// Reads the table and the names behind Header (the stream stands where ReadPackageHeader left it),
-// finds the record behind the entry that ends last and checks it and the head. An unmarked package
-// is looked at only for a record that has lost its mark. Leaves the stream where it found it.
+// Reads the names of the entries ReadEntryTable found, finds the record behind the entry that ends
+// last (or at TableEnd) and checks it and the head. An unmarked package is looked at only for a
+// record that has lost its mark. Leaves the stream where it found it.
 TPackageChecks ReadPackageChecks(const TPackageHeader& Header, TStream& Stream);
 
 }  // namespace vornix

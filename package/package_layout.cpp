@@ -1,9 +1,12 @@
 // The package readers: header, texts, entry table, entry names and entry bounds.
 #include "package/package_layout.h"
 
+#include <algorithm>
 #include <cstring>
+#include <set>
 
 #include "compression/unaligned.h"
+#include "package/entry_name.h"
 
 namespace vornix {
 namespace {
@@ -17,6 +20,44 @@ std::string ReadText(TStream& stream, uint8_t length) {
   char buffer[kMaxTextLength + 1] = {};
   ReadExactly(stream, buffer, length);
   return std::string(buffer, strnlen(buffer, length));
+}
+
+// The tree record behind the table: the slots past the table's, the run entry and the folders.
+void ReadTreeRecord(TPackageHeader& header, TStream& stream) {
+  uint8_t front[kTreeFrontSize];
+  if (stream.Read(front, kTreeFrontSize) != kTreeFrontSize || std::memcmp(front, kTreeMagic, sizeof kTreeMagic) != 0) {
+    throw Exception(package_messages::kTreeMissing);
+  }
+  const uint32_t entry_count = LoadLE32(front + 4);
+  const uint32_t folder_count = LoadLE32(front + 12);
+  const int64_t room = stream.Size() - stream.Position();
+  // Nothing is allocated by a count the file cannot hold: a slot takes 8 bytes, a folder at least 2.
+  if (entry_count < header.FileCount || header.FileCount != std::min<uint32_t>(entry_count, kMaxEntries) ||
+      (int64_t{entry_count} - header.FileCount) * kEntrySlotSize + int64_t{folder_count} * 2 > room) {
+    throw Exception(package_messages::kTreeDamaged);
+  }
+  header.RunEntry = LoadLE32(front + 8);
+  header.Entries.resize(entry_count);
+  for (uint32_t i = header.FileCount; i < entry_count; ++i) {
+    uint8_t slot[kEntrySlotSize];
+    ReadExactly(stream, slot, kEntrySlotSize);
+    header.Entries[i].Offset = LoadLE32(slot);
+    header.Entries[i].Size = LoadLE32(slot + 4);
+  }
+  std::set<std::string> seen;
+  for (uint32_t i = 0; i < folder_count; ++i) {
+    uint8_t length = 0;
+    ReadExactly(stream, &length, 1);
+    char path[256];
+    ReadExactly(stream, path, length);
+    std::string folder(path, length);
+    const size_t slash = folder.rfind('\\');
+    if (EntryPathProblem(folder) != nullptr || !seen.insert(FoldedPath(folder)).second ||
+        (slash != std::string::npos && seen.count(FoldedPath(folder.substr(0, slash))) == 0)) {
+      throw Exception(package_messages::kTreeDamaged);
+    }
+    header.Folders.push_back(std::move(folder));
+  }
 }
 
 }  // namespace
@@ -37,7 +78,10 @@ void ReadPackageHeader(TPackageHeader& Header, TStream& Stream) {
   Header.RunIndex = raw[8];
   Header.Flags = raw[9];
   Header.Reserved2 = LoadLE16(raw + 10);
-  if (Header.Version != PackageVersion) throw Exception(package_messages::kInvalidVersion);
+  if (Header.Version != PackageVersion && Header.Version != TreeVersion) {
+    throw Exception(package_messages::kInvalidVersion);
+  }
+  Header.RunEntry = Header.RunIndex;
   Header.Publisher = ReadText(Stream, Header.PublisherLength);
   Header.Title = ReadText(Stream, Header.TitleLength);
   Header.NoteText = ReadText(Stream, Header.NoteLength);
@@ -45,6 +89,9 @@ void ReadPackageHeader(TPackageHeader& Header, TStream& Stream) {
 
 void ReadEntryTable(TPackageHeader& Header, TStream& Stream) {
   const int64_t size = Stream.Size();
+  Header.TableEnd = Stream.Position() + int64_t{kEntrySlotSize} * Header.FileCount;
+  Header.Entries.assign(Header.FileCount, TPackageEntry());
+  Header.Folders.clear();
   for (int i = 0; i < Header.FileCount && Stream.Position() < size; ++i) {
     uint8_t field[4];
     TPackageEntry& entry = Header.Entries[i];
@@ -53,6 +100,9 @@ void ReadEntryTable(TPackageHeader& Header, TStream& Stream) {
     std::memset(field, 0, sizeof field);
     if (Stream.Read(field, 4) > 0) entry.Size = LoadLE32(field);
   }
+  if (!Header.IsTree()) return;
+  ReadTreeRecord(Header, Stream);
+  Header.TableEnd = Stream.Position();
 }
 
 std::string ReadEntryName(TStream& Stream) {

@@ -3,9 +3,9 @@
 // docs/package-format.md.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "runtime/exception.h"
 #include "runtime/stream.h"
@@ -15,6 +15,10 @@ namespace vornix {
 // The package starts at this file offset: the length of the stub executable, a build-time constant.
 constexpr int64_t PackageOffset = 339968;
 constexpr uint16_t PackageVersion = 1;
+// The tree layout: a package that holds folders, more than 255 entries or runs an entry past the
+// 255th. The header and the table are today's; the tree record follows the table. A reader of
+// version 1 only refuses such a package ("Invalid Version") rather than unpack a part of it.
+constexpr uint16_t TreeVersion = 2;
 // Flags bit 0: run entry RunIndex after unpacking.
 constexpr uint8_t RunAfterUnpack = 1;
 
@@ -22,9 +26,13 @@ constexpr uint8_t RunAfterUnpack = 1;
 constexpr int32_t kPackageHeaderSize = 2 + 2 + 1 + 1 + 1 + 1 + 1 + 1 + 2;
 // Offset 4 + Size 4, both little-endian.
 constexpr int32_t kEntrySlotSize = 4 + 4;
-// Texts, names and the entry count are held in one byte each.
+// Texts, names and the entry count of the table are held in one byte each.
 constexpr int32_t kMaxTextLength = 255;
 constexpr int32_t kMaxEntries = 255;
+// The tree record: "VXTR", EntryCount 4, RunEntry 4, FolderCount 4; then the slots of the entries
+// past the table's, then each folder as a length byte and its path.
+constexpr uint8_t kTreeMagic[4] = {'V', 'X', 'T', 'R'};
+constexpr int32_t kTreeFrontSize = 4 + 4 + 4 + 4;
 // Entries are addressed through signed 32-bit stream positions: each must end below this.
 constexpr int64_t kEntryLimit = int64_t{1} << 31;
 
@@ -34,6 +42,8 @@ constexpr const char* kReadError = "Stream read error";
 constexpr const char* kEntryBeforeName = "The entry ends before its name does";
 constexpr const char* kEntryPastEnd = "The entry ends past the end of the file";
 constexpr const char* kEntryPastLimit = "The entry ends at or past 2^31";
+constexpr const char* kTreeMissing = "The tree record is missing";
+constexpr const char* kTreeDamaged = "The tree record is damaged";
 }  // namespace package_messages
 
 struct TPackageEntry {
@@ -42,7 +52,8 @@ struct TPackageEntry {
   std::string FileName;
 };
 
-// Starts zero-filled; slots of the table that are never read stay zero.
+// Starts zero-filled; slots of the table that are never read stay zero. The header's fields are
+// as in the file; Entries, RunEntry and Folders are filled by ReadEntryTable.
 struct TPackageHeader {
   uint16_t Version = 0;
   uint16_t Reserved1 = 0;
@@ -56,20 +67,32 @@ struct TPackageHeader {
   std::string Title;
   std::string Publisher;
   std::string NoteText;
-  // One slot more than the largest FileCount.
-  std::array<TPackageEntry, 256> Entries;
+  // Every entry: FileCount of them, or in the tree layout the tree record's EntryCount.
+  std::vector<TPackageEntry> Entries;
+  // The entry to run: RunIndex, or in the tree layout the tree record's RunEntry.
+  uint32_t RunEntry = 0;
+  // The tree layout's folders, each after its parent; paths below the unpack folder.
+  std::vector<std::string> Folders;
+  // The file offset behind the table as its FileCount declares it, or in the tree layout behind the
+  // tree record.
+  int64_t TableEnd = 0;
 
+  bool IsTree() const { return Version == TreeVersion; }
   // True when the header asks for an entry to be run and that entry exists.
-  bool RunRequested() const { return (Flags & RunAfterUnpack) != 0 && RunIndex < FileCount; }
+  bool RunRequested() const { return (Flags & RunAfterUnpack) != 0 && RunEntry < Entries.size(); }
 };
 
 // Reads the 12 header bytes at PackageOffset and the three texts, each cut at its first zero byte.
 // Raises Exception with kReadError when the stream ends early and kInvalidVersion unless the
-// version is 1. Leaves the stream behind the note, where the entry table begins.
+// version is 1 or 2 (the tree layout). Leaves the stream behind the note, where the entry table
+// begins.
 void ReadPackageHeader(TPackageHeader& Header, TStream& Stream);
 
 // Reads up to FileCount slots from the current position, stopping at the end of the stream; a slot
-// cut short keeps what arrived, and later slots keep their zeros.
+// cut short keeps what arrived, and later slots keep their zeros. In the tree layout it then reads
+// the tree record, which must be whole: its magic (else kTreeMissing), the slots and folders it
+// counts inside the file, and each folder a path EntryPathProblem passes, after its parent (else
+// kTreeDamaged).
 void ReadEntryTable(TPackageHeader& Header, TStream& Stream);
 
 // Reads the zero-terminated name at the current position: bytes past the 255th are dropped, and the

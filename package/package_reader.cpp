@@ -12,7 +12,7 @@ namespace {
 // The 4-byte method identifier and the 4-byte original size.
 constexpr int32_t kStreamHeaderSize = 4 + 4;
 
-void ReadEntry(TStream& package, int64_t file_size, PackageEntryInfo& entry) {
+void ReadEntry(TStream& package, int64_t file_size, bool tree, PackageEntryInfo& entry) {
   if (package.Seek(entry.Offset, SeekOrigin::Beginning) != entry.Offset) {
     entry.Problem = package_messages::kEntryPastEnd;
     return;
@@ -33,7 +33,7 @@ void ReadEntry(TStream& package, int64_t file_size, PackageEntryInfo& entry) {
     entry.MethodId = LoadLE32(header);
     entry.OriginalSize = LoadLE32(header + 4);
   }
-  if (const char* problem = EntryNameProblem(entry.Name)) {
+  if (const char* problem = tree ? EntryPathProblem(entry.Name) : EntryNameProblem(entry.Name)) {
     entry.Problem = std::string("the stub refuses its name: ") + problem;
   }
 }
@@ -50,25 +50,25 @@ PackageIndex ReadPackageIndex(TStream& Package) {
   PackageIndex index;
   ReadPackageHeader(index.Header, Package);
   const int64_t table_start = Package.Position();
+  ReadEntryTable(index.Header, Package);
   index.Checks = ReadPackageChecks(index.Header, Package);
   // The entries' hashes are good for as long as the record that holds them is.
-  const bool hashes =
-      index.Checks.Marked && (index.Checks.Problem.empty() || index.Checks.Problem == package_messages::kHeadMismatch);
-  ReadEntryTable(index.Header, Package);
+  const bool hashes = !index.Checks.EntryHash.empty();
   const int64_t file_size = Package.Size();
-  index.Entries.resize(index.Header.FileCount);
+  index.Entries.resize(index.Header.Entries.size());
   for (size_t i = 0; i < index.Entries.size(); ++i) {
     PackageEntryInfo& entry = index.Entries[i];
     entry.Offset = index.Header.Entries[i].Offset;
     entry.Size = index.Header.Entries[i].Size;
     entry.HasHash = hashes;
-    entry.Hash = index.Checks.EntryHash[i];
-    // A slot cut short by the end of the file reads as zeros, which would point into the stub.
-    if (table_start + static_cast<int64_t>(i + 1) * kEntrySlotSize > file_size) {
+    if (hashes) entry.Hash = index.Checks.EntryHash[i];
+    // A slot cut short by the end of the file reads as zeros, which would point into the stub. (The
+    // tree record's slots are whole, or the package is refused.)
+    if (table_start + static_cast<int64_t>(i + 1) * kEntrySlotSize > file_size && i < index.Header.FileCount) {
       entry.Problem = "its slot in the entry table lies past the end of the file";
       continue;
     }
-    ReadEntry(Package, file_size, entry);
+    ReadEntry(Package, file_size, index.Header.IsTree(), entry);
   }
   return index;
 }

@@ -16,7 +16,7 @@ namespace vornix {
 struct PackageEntryInfo {
   uint32_t Offset = 0;  // the table slot as stored
   uint32_t Size = 0;
-  std::string Name;  // as the stub reads it: 8-bit ANSI, at most 255 bytes
+  std::string Name;  // as the stub reads it: 8-bit ANSI, at most 255 bytes; a path in the tree layout
   int64_t StreamStart = 0;
   int64_t StreamLength = 0;   // the compressed stream, its 8-byte header included
   uint32_t MethodId = 0;      // LzhHeaderId, LzrwHeaderId, or what else the stream starts with
@@ -29,7 +29,7 @@ struct PackageEntryInfo {
 struct PackageIndex {
   TPackageHeader Header;
   TPackageChecks Checks;
-  std::vector<PackageEntryInfo> Entries;  // FileCount of them
+  std::vector<PackageEntryInfo> Entries;  // one for each of Header.Entries
 };
 
 // "LZH", "LZRW1/KH", or "unknown" for any other stream identifier.

@@ -7,7 +7,9 @@
 #include <climits>
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "compression/lzrw1.h"
@@ -196,7 +198,56 @@ void TEntryWorkers::Report() {
   options_.OnProgress(progress);
 }
 
+void CheckPath(const std::string& path) {
+  if (const char* problem = EntryPathProblem(path)) {
+    throw Exception("The name \"" + path + "\" cannot be unpacked: " + problem);
+  }
+}
+
+// Every folder of the tree: those named and those that hold a file or a folder, in byte order, so
+// that each comes after its parent.
+std::set<std::string> TreeFolders(const PackagePlan& plan) {
+  std::set<std::string> folders;
+  auto add_parents = [&folders](const std::string& path) {
+    for (size_t slash = path.find('\\'); slash != std::string::npos; slash = path.find('\\', slash + 1)) {
+      folders.insert(path.substr(0, slash));
+    }
+  };
+  for (const PackageFile& file : plan.Files) add_parents(file.Name);
+  for (const std::string& folder : plan.Folders) {
+    add_parents(folder);
+    folders.insert(folder);
+  }
+  return folders;
+}
+
+// Two paths that differ only in case would name the same file or folder on Windows.
+void CheckDistinct(const PackagePlan& plan) {
+  std::map<std::string, std::string> by_folded;
+  auto claim = [&by_folded](const std::string& path) {
+    const auto same = by_folded.emplace(FoldedPath(path), path);
+    if (same.second) return;
+    if (same.first->second == path) throw Exception("The name \"" + path + "\" is both a file and a folder");
+    throw Exception("The name \"" + path + "\" is that of \"" + same.first->second + "\" when case is ignored");
+  };
+  for (const PackageFile& file : plan.Files) claim(file.Name);
+  for (const std::string& folder : TreeFolders(plan)) claim(folder);
+}
+
+void StoreSlot(uint8_t* slot, const TOrderedOutput& entries, size_t index) {
+  StoreLE32(slot, static_cast<uint32_t>(entries.Offset(index)));
+  StoreLE32(slot + 4, static_cast<uint32_t>(entries.Size(index)));
+}
+
 }  // namespace
+
+bool NeedsTreeLayout(const PackagePlan& Plan) {
+  if (Plan.Files.size() > kMaxEntries || !Plan.Folders.empty()) return true;
+  for (const PackageFile& file : Plan.Files) {
+    if (file.Name.find('\\') != std::string::npos) return true;
+  }
+  return false;
+}
 
 void CheckPackagePlan(const PackagePlan& Plan) {
   if (Plan.Stub.size() > static_cast<size_t>(PackageOffset)) {
@@ -206,16 +257,12 @@ void CheckPackagePlan(const PackagePlan& Plan) {
   CheckText("The title", Plan.Title);
   CheckText("The publisher", Plan.Publisher);
   CheckText("The note", Plan.Note);
-  if (Plan.Files.size() > kMaxEntries) {
-    throw Exception(std::to_string(Plan.Files.size()) + " files given; a package holds at most " +
-                    std::to_string(kMaxEntries));
-  }
   for (const PackageFile& file : Plan.Files) {
-    if (const char* problem = EntryNameProblem(file.Name)) {
-      throw Exception("The name \"" + file.Name + "\" cannot be unpacked: " + problem);
-    }
+    CheckPath(file.Name);
     if (file.Content == nullptr || file.Content->Seek(0, SeekOrigin::Current) < 0) ContentUnreadable(file);
   }
+  for (const std::string& folder : Plan.Folders) CheckPath(folder);
+  CheckDistinct(Plan);
 }
 
 void WritePackage(const PackagePlan& Plan, TStream& Output, const WriteOptions& Options) {
@@ -232,40 +279,59 @@ void WritePackage(const PackagePlan& Plan, TStream& Output, const WriteOptions& 
   front.resize(static_cast<size_t>(PackageOffset), 0);
   WriteAll(Output, front.data(), front.size());
 
-  // The header, the texts and (once filled in) the table, kept for the head's hash.
+  // The header, the texts and (once filled in) the table and the tree record, kept for the head's
+  // hash.
+  const bool tree = NeedsTreeLayout(Plan);
+  const size_t count = Plan.Files.size();
+  const size_t table_count = std::min<size_t>(count, kMaxEntries);
   std::vector<uint8_t> head(kPackageHeaderSize, 0);
-  StoreLE16(head.data(), PackageVersion);
-  head[4] = static_cast<uint8_t>(Plan.Files.size());
+  StoreLE16(head.data(), tree ? TreeVersion : PackageVersion);
+  head[4] = static_cast<uint8_t>(table_count);
   head[5] = static_cast<uint8_t>(Plan.Publisher.size());
   head[6] = static_cast<uint8_t>(Plan.Title.size());
   head[7] = static_cast<uint8_t>(Plan.Note.size());
-  head[8] = Plan.RunIndex;
+  head[8] = tree ? 0 : static_cast<uint8_t>(Plan.RunIndex);
   head[9] = static_cast<uint8_t>((Plan.Flags & ~HasChecksums) | (Plan.Checksums ? HasChecksums : 0));
   for (const std::string* text : {&Plan.Publisher, &Plan.Title, &Plan.Note}) {
     head.insert(head.end(), text->begin(), text->end());
   }
+  const size_t table_at = head.size();
+  head.resize(table_at + table_count * kEntrySlotSize, 0);
+  size_t extra_slots_at = head.size();
+  if (tree) {
+    const std::set<std::string> folders = TreeFolders(Plan);
+    head.insert(head.end(), kTreeMagic, kTreeMagic + sizeof kTreeMagic);
+    head.resize(head.size() + 12, 0);
+    StoreLE32(&head[extra_slots_at + 4], static_cast<uint32_t>(count));
+    StoreLE32(&head[extra_slots_at + 8], Plan.RunIndex);
+    StoreLE32(&head[extra_slots_at + 12], static_cast<uint32_t>(folders.size()));
+    extra_slots_at = head.size();
+    head.resize(head.size() + (count - table_count) * kEntrySlotSize, 0);
+    for (const std::string& folder : folders) {
+      head.push_back(static_cast<uint8_t>(folder.size()));
+      head.insert(head.end(), folder.begin(), folder.end());
+    }
+  }
+  // The slots are written as zeros first and filled in once every entry's size is known.
+  const int64_t head_start = Output.Position();
   WriteAll(Output, head.data(), head.size());
-
-  // The table is written as zeros first and filled in once every entry's size is known.
-  const int64_t table_start = Output.Position();
-  std::vector<uint8_t> table(Plan.Files.size() * kEntrySlotSize, 0);
-  WriteAll(Output, table.data(), table.size());
-  TOrderedOutput entries(Output, Plan.Files.size(), Options.MemoryBudget, kEntryLimit);
+  TOrderedOutput entries(Output, count, Options.MemoryBudget, kEntryLimit);
   TEntryWorkers workers(Plan, entries, Options, bytes_total);
   workers.Run();
-  for (size_t i = 0; i < Plan.Files.size(); ++i) {
-    StoreLE32(&table[i * kEntrySlotSize], static_cast<uint32_t>(entries.Offset(i)));
-    StoreLE32(&table[i * kEntrySlotSize + 4], static_cast<uint32_t>(entries.Size(i)));
+  for (size_t i = 0; i < count; ++i) {
+    StoreSlot(
+        &head[i < table_count ? table_at + i * kEntrySlotSize : extra_slots_at + (i - table_count) * kEntrySlotSize],
+        entries, i);
   }
-  if (Output.Seek(table_start, SeekOrigin::Beginning) != table_start) throw Exception("Could not write the package");
-  WriteAll(Output, table.data(), table.size());
+  if (Output.Seek(head_start, SeekOrigin::Beginning) != head_start) throw Exception("Could not write the package");
+  WriteAll(Output, head.data(), head.size());
   Output.Seek(0, SeekOrigin::End);
   if (!Plan.Checksums) return;
   // The record right behind the last entry, which ends the file.
-  head.insert(head.end(), table.begin(), table.end());
   std::vector<std::string> names;
   for (const PackageFile& file : Plan.Files) names.push_back(file.Name);
-  const std::vector<uint8_t> record = IntegrityRecord(HeadHash(head, names), workers.Hashes());
+  const std::vector<uint8_t> record =
+      IntegrityRecord(HeadHash(head, names), static_cast<uint8_t>(table_count), workers.Hashes());
   WriteAll(Output, record.data(), record.size());
 }
 

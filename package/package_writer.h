@@ -16,7 +16,7 @@
 namespace vornix {
 
 struct PackageFile {
-  std::string Name;            // the entry's name, 8-bit ANSI
+  std::string Name;            // the entry's name, 8-bit ANSI; a path with '\\' between its parts
   TStream* Content = nullptr;  // read whole, from its start; stays the caller's
   uint8_t Method = 0;          // the container's CompressionMethod: 0 LZH, 1 LZRW1/KH, 2 Advise
 };
@@ -26,9 +26,11 @@ struct PackagePlan {
   std::string Title;
   std::string Publisher;
   std::string Note;  // stored as given: lines are separated by CR LF
-  uint8_t RunIndex = 0;
+  uint32_t RunIndex = 0;
   uint8_t Flags = 0;  // RunAfterUnpack; HasChecksums follows Checksums
   std::vector<PackageFile> Files;
+  // Folders to create even when empty; the folders of the files' paths need not be named.
+  std::vector<std::string> Folders;
   // The integrity record behind the last entry (package/integrity.h); without it the package has
   // the layout of every package made before the record existed.
   bool Checksums = true;
@@ -52,8 +54,12 @@ struct WriteOptions {
   std::function<void(const WriteProgress&)> OnProgress;
 };
 
-// Raises Exception, naming the text, the file or the limit, when the texts, the entry count, a
-// name or the stub cannot go into a package.
+// A package is written in today's layout when it fits it (at most 255 files, no folders), byte for
+// byte as before the tree layout existed; otherwise in the tree layout.
+bool NeedsTreeLayout(const PackagePlan& Plan);
+
+// Raises Exception, naming the text, the file or the limit, when the texts, a path, two paths that
+// only differ in case or the stub cannot go into a package.
 void CheckPackagePlan(const PackagePlan& Plan);
 
 // Checks Plan, then writes the package to Output, which must be empty and seekable (the table is

@@ -87,11 +87,15 @@ void PrintJson(const std::string& path, const std::string& stub, const PackageIn
               Json(FromCodePage(header.NoteText, code_page)).c_str());
   std::printf(
       " \"flags\": %u, \"run_index\": %u, \"run\": %s,\n \"checksums\": %s, \"checksum_problem\": %s,\n"
-      " \"entries\": [",
-      header.Flags, header.RunIndex,
-      header.RunRequested() ? Json(FromCodePage(index.Entries[header.RunIndex].Name, code_page)).c_str() : "null",
+      " \"folders\": [",
+      header.Flags, header.RunEntry,
+      header.RunRequested() ? Json(FromCodePage(index.Entries[header.RunEntry].Name, code_page)).c_str() : "null",
       index.Checks.Marked ? "true" : "false",
       index.Checks.Problem.empty() ? "null" : Json(index.Checks.Problem).c_str());
+  for (size_t i = 0; i < header.Folders.size(); ++i) {
+    std::printf("%s%s", i == 0 ? "" : ", ", Json(FromCodePage(header.Folders[i], code_page)).c_str());
+  }
+  std::printf("],\n \"entries\": [");
   for (size_t i = 0; i < index.Entries.size(); ++i) {
     const PackageEntryInfo& entry = index.Entries[i];
     char hash[16] = "null";
@@ -122,11 +126,12 @@ void PrintTable(const std::string& path, const std::string& stub, const PackageI
   std::printf("note:      %s\n", note.c_str());
   if (header.RunRequested()) {
     std::printf("run:       %s (entry %u) after unpacking\n",
-                FromCodePage(index.Entries[header.RunIndex].Name, code_page).c_str(), header.RunIndex + 1);
+                FromCodePage(index.Entries[header.RunEntry].Name, code_page).c_str(), header.RunEntry + 1);
   } else {
     std::printf("run:       nothing\n");
   }
   std::printf("flags:     0x%02X\n", header.Flags);
+  if (header.IsTree()) std::printf("folders:   %zu\n", header.Folders.size());
   std::printf("checksums: %s\n\n", ChecksumsState(index.Checks).c_str());
   std::printf("%5s  %-9s %12s %12s %6s  %s\n", "#", "method", "size", "stored", "ratio", "name");
   for (size_t i = 0; i < index.Entries.size(); ++i) {

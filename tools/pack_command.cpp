@@ -1,5 +1,6 @@
 // vornix pack: builds a package from files, checking everything the layout and the stub demand
 // before anything is written, and writes it beside the target before putting it in place.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -36,9 +37,11 @@ const char kPackHelp[] =
     "  --note TEXT            the welcome note; its line breaks become CR LF\n"
     "  --note-file FILE       the note from a UTF-8 text file (a BOM and the final line breaks\n"
     "                         are dropped)\n"
-    "  --run NAME             the packed file to run after unpacking (case is ignored): a\n"
-    "                         .exe, .com, .bat, .cmd or .msi file; the package's own arguments\n"
-    "                         are passed on to it, and its exit code is the package's\n"
+    "  --run NAME             the packed file to run after unpacking (case is ignored), by its\n"
+    "                         path in the package (bin\\setup.exe or bin/setup.exe): a .exe,\n"
+    "                         .com, .bat, .cmd or .msi file; it starts in the unpack folder;\n"
+    "                         the package's own arguments are passed on to it, and its exit\n"
+    "                         code is the package's\n"
     "  --method M             auto (the default: LZRW1/KH where it compresses well, else LZH),\n"
     "                         lzh (smaller) or lzrw (much faster)\n"
     "  --jobs N               files compressed at once (default: the number of processors);\n"
@@ -61,11 +64,14 @@ const char kPackHelp[] =
     "  --copyright TEXT       the version information's copyright (at most 255 characters)\n"
     "  --quiet                no progress bar and no summary\n"
     "\n"
-    "Each FILE is packed under its own name, without its folder; a DIR gives the files directly\n"
-    "inside it, in name order, and must hold no folder. Everything is checked before\n"
-    "anything is written: each text at most 255 bytes in the code page, at most 255 files, names\n"
-    "the stub can unpack (no folders, devices, reserved characters) that differ in more than case,\n"
-    "and a package that ends below 2^31 bytes. A character the code page cannot hold is refused.\n"
+    "Each FILE is packed under its own name, without its folder; a DIR gives its whole tree, its\n"
+    "subfolders (empty ones too) and files at any depth, in name order, unpacked below the unpack\n"
+    "folder as they are below DIR. Everything is checked before anything is written: each text\n"
+    "at most 255 bytes in the code page, paths the stub can unpack (no devices, reserved\n"
+    "characters, . or .. parts; at most 160 bytes for a path with folders) that differ in more\n"
+    "than case, no symbolic link or special file, and a package that ends below 2^31 bytes. A\n"
+    "character the code page cannot hold is refused. A package of more than 255 files or with\n"
+    "folders has the tree layout, which a vornix or stub from before it refuses as a whole.\n"
     "Exit codes: 0 done, 1 bad input, 2 usage error.\n";
 
 constexpr size_t kMaxNoteFileSize = 64 * 1024;
@@ -129,52 +135,44 @@ std::vector<uint8_t> LoadStub(const TArguments& arguments) {
   return stub;
 }
 
-// The file's name without its folder.
-std::string BaseName(const std::string& path) {
-#ifdef _WIN32
-  const size_t slash = path.find_last_of("/\\:");
-#else
-  const size_t slash = path.find_last_of('/');
-#endif
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 int DefaultJobs() {
   const unsigned processors = std::thread::hardware_concurrency();
   return processors == 0 ? 1 : static_cast<int>(processors < 255 ? processors : 255);
 }
 
-// The files: their names checked and converted, and each opened, before anything is written.
-void AddFiles(const std::vector<std::string>& paths, int code_page, uint8_t method, PackagePlan& plan,
-              std::vector<std::unique_ptr<TFileStream>>& contents, std::map<std::string, size_t>& by_folded_name) {
-  if (paths.size() > static_cast<size_t>(kMaxEntries)) {
-    throw Exception(std::to_string(paths.size()) + " files given; a package holds at most " +
-                    std::to_string(kMaxEntries));
+// A path in the package, in the code page and checked by the stub's rules.
+std::string StoredPath(const std::string& subject, const std::string& name, int code_page) {
+  std::string stored;
+  try {
+    stored = ToCodePage(name, code_page);
+  } catch (const Exception& failure) {
+    throw Exception(subject + ": the name " + failure.Message());
   }
-  for (const std::string& path : paths) {
-    const std::string name = BaseName(path);
-    std::string stored;
-    try {
-      stored = ToCodePage(name, code_page);
-    } catch (const Exception& failure) {
-      throw Exception(path + ": the name " + failure.Message());
-    }
-    if (const char* problem = EntryNameProblem(stored)) {
-      throw Exception(path + ": the stub cannot unpack the name \"" + name + "\": " + problem);
-    }
-    const auto same = by_folded_name.emplace(FoldCase(name), plan.Files.size());
+  if (const char* problem = EntryPathProblem(stored)) {
+    throw Exception(subject + ": the stub cannot unpack the name \"" + name + "\": " + problem);
+  }
+  return stored;
+}
+
+// The files and folders: their paths checked and converted, and each file's size taken, before
+// anything is written.
+void AddTree(const PackTree& tree, int code_page, uint8_t method, PackagePlan& plan,
+             std::vector<std::unique_ptr<TInputFile>>& contents, std::map<std::string, size_t>& by_folded_name) {
+  for (const PackInput& input : tree.Files) {
+    const std::string stored = StoredPath(input.Path, input.Name, code_page);
+    const auto same = by_folded_name.emplace(FoldCase(input.Name), plan.Files.size());
     if (!same.second) {
-      throw Exception(path + ": the name \"" + name + "\" is that of " + paths[same.first->second] +
-                      " when case is ignored");
+      throw Exception(input.Path + ": the name \"" + input.Name + "\" is that of " +
+                      tree.Files[same.first->second].Path + " when case is ignored");
     }
-    contents.push_back(OpenInput(path));
+    contents.push_back(std::make_unique<TInputFile>(input.Path));
     const int64_t size = contents.back()->Size();
-    if (size < 0) throw Exception(path + ": cannot read the file");
     if (size >= kEntryLimit) {
-      throw Exception(path + ": " + std::to_string(size) + " bytes; a package ends below 2^31 bytes");
+      throw Exception(input.Path + ": " + std::to_string(size) + " bytes; a package ends below 2^31 bytes");
     }
     plan.Files.push_back(PackageFile{stored, contents.back().get(), method});
   }
+  for (const std::string& folder : tree.Folders) plan.Folders.push_back(StoredPath(folder, folder, code_page));
 }
 
 int Pack(const TArguments& arguments) {
@@ -202,11 +200,13 @@ int Pack(const TArguments& arguments) {
       BrandPackStub(arguments, LoadStub(arguments), arguments.Has("stub") ? arguments.Value("stub") : "the stub");
   plan.Stub = stub.Bytes;
   plan.Checksums = !arguments.Has("no-checksums");
-  std::vector<std::unique_ptr<TFileStream>> contents;
+  std::vector<std::unique_ptr<TInputFile>> contents;
   std::map<std::string, size_t> by_folded_name;
-  AddFiles(PackInputs(arguments.Operands()), code_page, method, plan, contents, by_folded_name);
+  AddTree(PackInputs(arguments.Operands()), code_page, method, plan, contents, by_folded_name);
   if (arguments.Has("run")) {
-    const auto run = by_folded_name.find(FoldCase(arguments.Value("run")));
+    std::string run_name = arguments.Value("run");
+    std::replace(run_name.begin(), run_name.end(), '/', '\\');
+    const auto run = by_folded_name.find(FoldCase(run_name));
     if (run == by_folded_name.end()) {
       throw Exception("--run: \"" + arguments.Value("run") + "\" names none of the packed files");
     }
@@ -214,7 +214,7 @@ int Pack(const TArguments& arguments) {
       throw Exception("--run: \"" + arguments.Value("run") +
                       "\" is no kind of file the stub can start: give a .exe, .com, .bat, .cmd or .msi file");
     }
-    plan.RunIndex = static_cast<uint8_t>(run->second);
+    plan.RunIndex = static_cast<uint32_t>(run->second);
     plan.Flags = RunAfterUnpack;
   }
   CheckPackagePlan(plan);

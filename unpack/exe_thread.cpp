@@ -102,7 +102,7 @@ void TExeThread::Execute() {
   } else {
     // Windows may hold a program's file for a moment after its process has ended (seen under Wine):
     // what is left is tried again, for at most two seconds, rather than left in the user's TEMP.
-    for (int attempt = 0; attempt < 10 && !RemoveUnpacked(FileList); ++attempt) {
+    for (int attempt = 0; attempt < 10 && !RemoveUnpacked(); ++attempt) {
       SleepQueue->SleepThread(ThreadHandle, 200);
     }
     ResultCode = 1;
@@ -125,10 +125,10 @@ int32_t ExecuteAndWait(HANDLE thread, const std::string& program, const std::str
   const std::string prefix = FolderPrefix();
   const bool watch_available = ListProcesses(before);
 
-  // Only a file directly inside the unpack folder is run: a refused entry name must not start a
-  // program elsewhere.
+  // Only a file inside the unpack folder is run: a refused entry path must not start a program
+  // elsewhere.
   const size_t folder_length = std::strlen(TempFolder);
-  if (program.compare(0, folder_length, TempFolder) != 0 || EntryNameProblem(program.substr(folder_length))) {
+  if (program.compare(0, folder_length, TempFolder) != 0 || EntryPathProblem(program.substr(folder_length))) {
     return -1;
   }
   const HANDLE process = StartProgram(program, arguments, show);

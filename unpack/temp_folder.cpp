@@ -1,4 +1,5 @@
-// The unpack folder: "vornix_" and the lowest free number, inside the temporary directory.
+// The unpack folder: "vornix_" and the lowest free number, inside the temporary directory, and its
+// removal with everything in it.
 #include <string>
 
 #include "process/hprocess.h"
@@ -23,7 +24,45 @@ bool RefuseTempFolder() {
   return false;
 }
 
+// The name to reach a found file by: its long name, or its short one where the long name holds a
+// character the ANSI code page cannot hold (shown as '?').
+std::string FoundName(const WIN32_FIND_DATAA& found) {
+  const std::string name = found.cFileName;
+  return name.find('?') != std::string::npos && found.cAlternateFileName[0] != '\0' ? found.cAlternateFileName : name;
+}
+
+// Removes what folder (ending in a backslash) holds, deepest first, then the folder. A reparse
+// point (a junction, a symbolic link) is removed as itself and never entered.
+bool RemoveTree(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = FoundName(found);
+      if (name == "." || name == "..") continue;
+      const std::string path = folder + name;
+      const DWORD attributes = found.dwFileAttributes;
+      if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        RemoveDirectoryA(path.c_str());
+      } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        RemoveTree(path + "\\");
+      } else {
+        // A program may leave a file read-only; it is ours to remove all the same. (A file's
+        // symbolic link is removed as itself by DeleteFile.)
+        if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_READONLY) {
+          SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        }
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  return RemoveDirectoryA(folder.c_str()) != 0;
+}
+
 }  // namespace
+
+bool RemoveUnpacked() { return RemoveTree(TempFolder); }
 
 bool CreateTempFolder() {
   const std::string base = TempPathAnsi();

@@ -1,6 +1,8 @@
-// UnpackPackage: each entry's compressed stream is copied into a scratch file named like the target
-// with the extension ".~~c", and the container decompresses that file into the target.
+// UnpackPackage: the tree's folders are created first; each entry's compressed stream is copied
+// into a scratch file named like the target with the extension ".~~c", and the container
+// decompresses that file into the target.
 #include <memory>
+#include <set>
 
 #include "compression/lzrw1.h"
 #include "package/checksum.h"
@@ -31,9 +33,13 @@ class ScratchFile {
   std::unique_ptr<TFileStream> stream_;
 };
 
-// The target path with everything from the file name's last dot on replaced by ".~~c".
-std::string ScratchPath(const std::string& file_name) {
-  return std::string(TempFolder) + file_name.substr(0, file_name.rfind('.')) + ".~~c";
+// The target path with everything from the file name's last dot on replaced by ".~~c"; a dot in a
+// folder of the path is no extension.
+std::string ScratchPath(const std::string& path) {
+  const size_t name_start = path.rfind('\\') == std::string::npos ? 0 : path.rfind('\\') + 1;
+  const size_t dot = path.rfind('.');
+  return std::string(TempFolder) + path.substr(0, dot != std::string::npos && dot >= name_start ? dot : path.size()) +
+         ".~~c";
 }
 
 // Copies count bytes through a fixed buffer, so memory does not grow with the entry.
@@ -49,9 +55,10 @@ void CopyBytes(TStream& from, TStream& to, int32_t count) {
 }
 
 // expected_hash, when given, is the hash the unpacked bytes must have.
-void UnpackEntry(const TPackageEntry& entry, TStream& package, int64_t package_size, const std::string& scratch_path,
-                 const uint32_t* expected_hash) {
-  if (const char* problem = EntryNameProblem(entry.FileName)) throw Exception(problem);
+void UnpackEntry(const TPackageHeader& header, const TPackageEntry& entry, TStream& package, int64_t package_size,
+                 const std::string& scratch_path, const uint32_t* expected_hash) {
+  const char* problem = header.IsTree() ? EntryPathProblem(entry.FileName) : EntryNameProblem(entry.FileName);
+  if (problem != nullptr) throw Exception(problem);
   ScratchFile scratch(scratch_path);
   TFileStream target(TempFolder + entry.FileName, TFileStream::Mode::Create);
   const int64_t stream_start = package.Position();
@@ -73,53 +80,47 @@ void UnpackEntry(const TPackageEntry& entry, TStream& package, int64_t package_s
   }
 }
 
-// The paths of the entries as unpacked. Only names that can be unpacked: a refused one such as
-// "..\\x" created nothing, and its path would lie outside the folder.
-void AddUnpackedPaths(const TPackageHeader& header, TStringList& paths) {
-  for (int i = 0; i < header.FileCount; ++i) {
-    const std::string& name = header.Entries[i].FileName;
-    if (EntryNameProblem(name) == nullptr) paths.Add(TempFolder + name);
-  }
-}
-
 void StartExeThread(const TPackageHeader& header, TExeDone on_done) {
   auto* thread = new TExeThread(true);
   thread->OnDone = on_done;
-  thread->ExeName = TempFolder + header.Entries[header.RunIndex].FileName;
+  thread->ExeName = TempFolder + header.Entries[header.RunEntry].FileName;
   // The stub's own arguments go to the program: "setup.exe /S" runs an installer silently.
   thread->Arguments = ArgumentsAfterProgramName(GetCommandLineA());
-  AddUnpackedPaths(header, thread->FileList);
   ResumeThread(thread->ThreadHandle);
 }
 
 }  // namespace
 
-bool RemoveUnpacked(const TStringList& Files) {
-  for (int i = 0; i < Files.Count(); ++i) DeleteFileA(Files[i].c_str());
-  return RemoveDirectoryA(TempFolder) != 0;
-}
-
 UnpackResult UnpackPackage(TPackageHeader& Header, TStream& Package, const TPackageChecks& Checks, TExeDone OnDone) {
   if (!CreateTempFolder()) return UnpackResult::NoTempFolder;
-  ReadEntryTable(Header, Package);
   const int64_t package_size = Package.Size();
   UnpackResult result = UnpackResult::Unpacked;
-  for (int i = 0; i < Header.FileCount && Package.Position() < package_size; ++i) {
+  auto fail = [&result](const std::string& path) {
+    result = UnpackResult::EntryFailed;
+    Application.ShowError(package_messages::kCreateFileStart + path + package_messages::kCreateFileEnd);
+  };
+  // The tree's paths, case folded: a second file of the same path (which no writer makes) would
+  // replace the first.
+  std::set<std::string> paths;
+  for (const std::string& folder : Header.Folders) {
+    paths.insert(FoldedPath(folder));
+    if (!CreateDirectoryA((TempFolder + folder).c_str(), nullptr)) fail(TempFolder + folder);
+  }
+  for (size_t i = 0; i < Header.Entries.size() && Package.Position() < package_size; ++i) {
     TPackageEntry& entry = Header.Entries[i];
     Package.Seek(entry.Offset, SeekOrigin::Beginning);
     entry.FileName = ReadEntryName(Package);
     const std::string scratch_path = ScratchPath(entry.FileName);
     try {
-      UnpackEntry(entry, Package, package_size, scratch_path, Checks.Carried() ? &Checks.EntryHash[i] : nullptr);
+      if (Header.IsTree() && !paths.insert(FoldedPath(entry.FileName)).second) throw Exception(entry.FileName);
+      UnpackEntry(Header, entry, Package, package_size, scratch_path,
+                  Checks.Carried() ? &Checks.EntryHash[i] : nullptr);
     } catch (...) {
-      result = UnpackResult::EntryFailed;
-      Application.ShowError(package_messages::kCreateFileStart + scratch_path + package_messages::kCreateFileEnd);
+      fail(scratch_path);
     }
   }
   if (result == UnpackResult::EntryFailed && Checks.Carried()) {
-    TStringList unpacked;
-    AddUnpackedPaths(Header, unpacked);
-    RemoveUnpacked(unpacked);
+    RemoveUnpacked();
     return UnpackResult::Withdrawn;
   }
   if (Header.RunRequested()) StartExeThread(Header, OnDone);

@@ -11,7 +11,6 @@
 #include "package/package_layout.h"
 #include "runtime/bound_handler.h"
 #include "runtime/stream.h"
-#include "runtime/string_list.h"
 #include "threads/qnthreads.h"
 
 namespace vornix {
@@ -45,19 +44,21 @@ bool CreateTempFolder();
 // removed with the folder and nothing is run.
 enum class UnpackResult { Unpacked, EntryFailed, NoTempFolder, Withdrawn };
 
-// Creates the unpack folder, unpacks every entry into it (a failing entry shows the could-not-create
-// box and the loop goes on) and, when the header asks for it, starts a TExeThread that runs the
-// program with OnDone as its completion callback. Package stands behind the note, where
-// ReadPackageHeader left it. When the folder cannot be created nothing else is done. When Checks
-// carries the entries' hashes, an entry whose bytes do not match fails like a damaged one, and any
-// failed entry withdraws the package.
+// Creates the unpack folder, then the tree's folders and every entry in it (a failing folder or
+// entry shows the could-not-create box and the loop goes on) and, when the header asks for it,
+// starts a TExeThread that runs the program with OnDone as its completion callback. Header's table
+// has been read (ReadEntryTable). When the folder cannot be created nothing else is done. When
+// Checks carries the entries' hashes, an entry whose bytes do not match fails like a damaged one,
+// and any failed entry withdraws the package.
 UnpackResult UnpackPackage(TPackageHeader& Header, TStream& Package, const TPackageChecks& Checks, TExeDone OnDone);
 
-// Deletes the unpacked files and the unpack folder; false when the folder is still there.
-bool RemoveUnpacked(const TStringList& Files);
+// Removes everything inside the unpack folder, deepest first, and the folder itself; false when the
+// folder is still there. A junction or symbolic link inside is removed as itself: nothing it points
+// to is touched.
+bool RemoveUnpacked();
 
 // The worker: runs ExeName, waits for it and for every process started from the unpack folder,
-// deletes FileList and the folder, and reports through OnDone in the main thread. It is created
+// removes the folder with all in it, and reports through OnDone in the main thread. It is created
 // suspended, filled, then started with ResumeThread; it frees itself when done.
 class TExeThread : public TQnThread {
  public:
@@ -67,7 +68,6 @@ class TExeThread : public TQnThread {
   TExeDone OnDone;
   std::string ExeName;
   std::string Arguments;  // passed on to the program, behind its quoted path
-  TStringList FileList;
   DWORD ProgramExitCode = 0;
 
  protected:

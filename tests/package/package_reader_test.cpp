@@ -137,7 +137,7 @@ TEST(PackageReader, StreamsThatDoNotDecodeToTheirStatedSize) {
 TEST(PackageReader, HeaderThatCannotBeReadIsRaised) {
   EXPECT_EQ(FailureOf([] { IndexOf(Bytes(100, 0)); }), package_messages::kReadError);
   Bytes image = WriteSample().image;
-  image[static_cast<size_t>(PackageOffset)] = 2;
+  image[static_cast<size_t>(PackageOffset)] = 3;
   EXPECT_EQ(FailureOf([&] { IndexOf(image); }), package_messages::kInvalidVersion);
 }
 

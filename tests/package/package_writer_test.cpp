@@ -260,10 +260,23 @@ TEST(PackageWriter, RefusedPlansWriteNothing) {
        "The note holds a zero byte"},
       {"scratch extension", [](PackagePlan& s, Contents& c) { s.Files.push_back(c.File("setup.~~C", {})); },
        "The name \"setup.~~C\" cannot be unpacked: it ends in .~~c"},
-      {"256 files", [&](PackagePlan& s, Contents& c) { files(s, c, 256); },
-       "256 files given; a package holds at most 255"},
-      {"1000 files", [&](PackagePlan& s, Contents& c) { files(s, c, 1000); },
-       "1000 files given; a package holds at most 255"},
+      {"paths the same but for case",
+       [](PackagePlan& s, Contents& c) {
+         s.Files = {c.File("bin\\Setup.exe", {}), c.File("BIN\\setup.EXE", {})};
+       },
+       "The name \"BIN\\setup.EXE\" is that of \"bin\\Setup.exe\" when case is ignored"},
+      {"folders the same but for case",
+       [](PackagePlan& s, Contents& c) {
+         s.Files = {c.File("Bin\\a", {}), c.File("bin\\b", {})};
+       },
+       "The name \"bin\" is that of \"Bin\" when case is ignored"},
+      {"a file where a folder is",
+       [](PackagePlan& s, Contents& c) {
+         s.Files = {c.File("a", {}), c.File("a\\b", {})};
+       },
+       "The name \"a\" is both a file and a folder"},
+      {"folder path", [](PackagePlan& s, Contents&) { s.Folders = {"data\\..\\..\\x"}; },
+       "The name \"data\\..\\..\\x\" cannot be unpacked: it holds a part . or .."},
       {"device name", [](PackagePlan& s, Contents& c) { s.Files.push_back(c.File("CON", {})); },
        "The name \"CON\" cannot be unpacked: it names a device"},
       {"device name with extension", [](PackagePlan& s, Contents& c) { s.Files.push_back(c.File("lpt1.txt", {})); },
@@ -271,7 +284,7 @@ TEST(PackageWriter, RefusedPlansWriteNothing) {
       {"empty name", [](PackagePlan& s, Contents& c) { s.Files.push_back(c.File("", {})); },
        "The name \"\" cannot be unpacked: it is empty"},
       {"path", [](PackagePlan& s, Contents& c) { s.Files.push_back(c.File("..\\setup.exe", {})); },
-       "The name \"..\\setup.exe\" cannot be unpacked: it holds a folder separator or a drive colon"},
+       "The name \"..\\setup.exe\" cannot be unpacked: it holds a part . or .."},
       {"trailing dot", [](PackagePlan& s, Contents& c) { s.Files.push_back(c.File("setup.", {})); },
        "The name \"setup.\" cannot be unpacked: it ends in a dot or blank"},
       {"wildcard", [](PackagePlan& s, Contents& c) { s.Files.push_back(c.File("*.exe", {})); },
@@ -280,7 +293,7 @@ TEST(PackageWriter, RefusedPlansWriteNothing) {
        "The name \"a\tb\" cannot be unpacked: it holds a control character"},
       {"long name", [](PackagePlan& s, Contents& c) { s.Files.push_back(c.File(std::string(256, 'x'), {})); },
        "The name \"" + std::string(256, 'x') + "\" cannot be unpacked: it is longer than 255 bytes"},
-      // Several faults: the first in the order stub, title, publisher, note, count, names is named.
+      // Several faults: the first in the order stub, title, publisher, note, names is named.
       {"stub and title",
        [](PackagePlan& s, Contents&) {
          s.Stub.resize(kPackageStart + 1);
@@ -301,12 +314,12 @@ TEST(PackageWriter, RefusedPlansWriteNothing) {
          s.Files.push_back(c.File("nul", {}));
        },
        "The note is 256 " + too_long},
-      {"count and bad name",
+      {"many files and a bad name",
        [&](PackagePlan& s, Contents& c) {
          files(s, c, 300);
          s.Files[299].Name = "aux";
        },
-       "300 files given; a package holds at most 255"},
+       "The name \"aux\" cannot be unpacked: it names a device"},
       {"two bad names",
        [](PackagePlan& s, Contents& c) {
          s.Files = {c.File("a:b", {}), c.File("prn", {})};

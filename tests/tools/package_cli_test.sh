@@ -301,10 +301,14 @@ refused "missing note file" "vornix: $work/none.txt: cannot open the file" \
 
 mkdir "$work/many"
 for i in $(seq 1 256); do : > "$work/many/f$i"; done
-refused "256 files" "vornix: 256 files given; a package holds at most 255" "$work"/many/f*
+pack -o "$work/many.exe" "$work"/many/f*
+check_eq "256 files: the tree layout, 255 in the table" "0200ff" \
+  "$(hex "$work/many.exe" "$base" 2)$(hex "$work/many.exe" $((base + 4)) 1)"
+check "256 files verify" "$vornix" verify "$work/many.exe"
 rm "$work/many/f256"
 pack -o "$work/many.exe" "$work"/many/f*
-check_eq "255 files fit" ff "$(hex "$work/many.exe" $((base + 4)) 1)"
+check_eq "255 files keep the layout of version 1" "0100ff" \
+  "$(hex "$work/many.exe" "$base" 2)$(hex "$work/many.exe" $((base + 4)) 1)"
 
 mkdir "$work/names"
 for name in CON.txt nul.tar.gz 'com1 .log' 'a b.' 'trailing ' 'x?.txt' 'a<b' 'back\slash' 'co:lon' $'tab\tname' \
@@ -376,10 +380,36 @@ refused "missing input" "vornix: $work/missing.txt: cannot open the file" "$work
 pack -o "$work/folder.exe" "$work/a" "$work/in/small.txt"
 check_eq "a folder gives its files, in name order, in the operands' place" "readme.txt Äpfel.txt small.txt" \
   "$("$vornix" list "$work/folder.exe" | awk 'NR > 10 { printf "%s%s", sep, $6; sep = " " }')"
-mkdir "$work/a/sub" "$work/empty"
-refused "a folder with a subfolder" "vornix: $work/a: holds the folder \"sub\"; a package holds no folders" "$work/a"
-refused "an empty folder" "vornix: $work/empty: the folder holds no file" "$work/empty"
-rmdir "$work/a/sub"
+mkdir "$work/empty" "$work/empty/sub"
+refused "a folder of empty folders" "vornix: $work/empty: the folder holds no file" "$work/empty"
+
+# A tree: packed in name order, listed with its paths, verified, and extracted as it was.
+mkdir -p "$work/tree/bin" "$work/tree/data/lang" "$work/tree/empty"
+printf 'setup' > "$work/tree/setup.exe"
+printf 'tool' > "$work/tree/bin/tool.exe"
+printf 'de' > "$work/tree/data/lang/de.txt"
+head -c 70000 /dev/urandom > "$work/tree/data/blob"
+pack -o "$work/tree.exe" --run bin/tool.exe "$work/tree"
+check_eq "a tree: its paths in name order" 'bin\tool.exe data\blob data\lang\de.txt setup.exe' \
+  "$("$vornix" list "$work/tree.exe" | awk 'NR > 11 { printf "%s%s", sep, $6; sep = " " }')"
+check_eq "a tree: its folders and run entry in JSON" \
+  ' "flags": 3, "run_index": 0, "run": "bin\\tool.exe",| "folders": ["bin", "data", "data\\lang", "empty"],' \
+  "$("$vornix" list --json "$work/tree.exe" | sed -n '2p;4p' | paste -sd '|')"
+check "a tree verifies" "$vornix" verify "$work/tree.exe"
+"$vornix" extract -d "$work/tree-out" "$work/tree.exe" > /dev/null
+check "a tree extracts as it was packed" diff -r "$work/tree" "$work/tree-out"
+mkdir -p "$work/tree-link" "$work/outside"
+ln -s "$work/outside" "$work/tree-link/bin"
+"$vornix" extract -d "$work/tree-link" "$work/tree.exe" > /dev/null 2> "$work/err"
+check_eq "extract goes through no symbolic link inside OUT" \
+  "vornix: $work/tree.exe: $work/tree-link/bin: a symbolic link; nothing is written through it|0" \
+  "$(head -1 "$work/err")|$(ls "$work/outside" | wc -l)"
+ln -s "$work/outside" "$work/tree/data/link"
+refused "a symbolic link in the tree" "vornix: $work/tree/data/link: a symbolic link; a package holds none" "$work/tree"
+rm "$work/tree/data/link"
+mkfifo "$work/tree/fifo"
+refused "a special file in the tree" "vornix: $work/tree/fifo: not a plain file" "$work/tree"
+rm "$work/tree/fifo"
 truncate -s 2G "$work/huge.bin"
 refused "input of 2^31 bytes" "vornix: $work/huge.bin: 2147483648 bytes; a package ends below 2^31 bytes" \
   "$work/in/small.txt" "$work/huge.bin"
@@ -520,16 +550,16 @@ check_eq "a mark without a record: verify names it" "vornix: $work/s.exe: The ch
   "$(cat "$work/err")"
 
 printf 'just some text\n' > "$work/text-file.txt"
-{ head -c "$base" /dev/zero; printf '\2\0\0\0\0\0\0\0\0\0\0\0'; } > "$work/version2.exe"
+{ head -c "$base" /dev/zero; printf '\3\0\0\0\0\0\0\0\0\0\0\0'; } > "$work/version3.exe"
 for command in list verify extract; do
   "$vornix" "$command" "$work/text-file.txt" > /dev/null 2> "$work/err"
   check "$command of a text file: exit code 1" test $? -eq 1
   check_eq "$command of a text file: message" "vornix: $work/text-file.txt: not a package (Stream read error)" \
     "$(cat "$work/err")"
 done
-"$vornix" verify "$work/version2.exe" > /dev/null 2> "$work/err"
-check "version 2: exit code 1" test $? -eq 1
-check_eq "version 2: message" "vornix: $work/version2.exe: not a package (Invalid Version)" "$(cat "$work/err")"
+"$vornix" verify "$work/version3.exe" > /dev/null 2> "$work/err"
+check "version 3: exit code 1" test $? -eq 1
+check_eq "version 3: message" "vornix: $work/version3.exe: not a package (Invalid Version)" "$(cat "$work/err")"
 "$vornix" list "$work/absent.exe" > /dev/null 2> "$work/err"
 check "missing package: exit code 1" test $? -eq 1
 check_eq "missing package: message" "vornix: $work/absent.exe: cannot open the file" "$(cat "$work/err")"
