@@ -92,9 +92,10 @@ void DeleteTree(const std::string& path) {
 std::vector<uint8_t> PayloadProgram() { return ReadWholeFile(TestProgramFolder() + "payload.exe"); }
 
 std::vector<uint8_t> BuildPackage(const std::string& title, const std::string& publisher, const std::string& note,
-                                  uint8_t run_index, uint8_t flags, const std::vector<StubFile>& files,
-                                  bool checksums) {
+                                  uint32_t run_index, uint8_t flags, const std::vector<StubFile>& files, bool checksums,
+                                  const std::vector<std::string>& folders) {
   PackagePlan plan;
+  plan.Folders = folders;
   plan.Checksums = checksums;
   plan.Stub = ReadWholeFile(TestProgramFolder() + "vornix_stub.exe");
   plan.Title = title;

@@ -50,10 +50,11 @@ struct StubFile {
 constexpr uint8_t kRunAfterUnpack = 1;
 
 // Builds a package the way the writer does, from the real stub; without checksums unless asked,
-// in the layout of every package made before them.
+// in the layout of every package made before them. Names with folders, or folders, give the tree
+// layout.
 std::vector<uint8_t> BuildPackage(const std::string& title, const std::string& publisher, const std::string& note,
-                                  uint8_t run_index, uint8_t flags, const std::vector<StubFile>& files,
-                                  bool checksums = false);
+                                  uint32_t run_index, uint8_t flags, const std::vector<StubFile>& files,
+                                  bool checksums = false, const std::vector<std::string>& folders = {});
 
 // What one run of the stub did.
 struct StubRun {

@@ -145,6 +145,33 @@ TEST(StubRun, ProgramStartedFromTheUnpackFolderHoldsUpTheCleanUp) {
   EXPECT_TRUE(FolderNames(stub.temp_folder).empty());
 }
 
+// A tree: the program runs from a subfolder in the unpack folder, the wait covers what it started
+// deeper in the tree, and the clean-up removes every file and folder.
+TEST(StubRun, TreeRunsFromASubfolderWaitsForTheTreeAndRemovesIt) {
+  StubCase stub("run tree");
+  const std::string second = stub.UnpackFolder(1) + "lib\\deep\\second.exe";
+  const ScopedVariable launch("VORNIX_TEST_LAUNCH", second);
+  stub.WritePackage(BuildPackage("Tree", "Vornix tests", "", 1, kRunAfterUnpack,
+                                 {{"data\\readme.txt", Bytes("read me"), 1},
+                                  {"bin\\launcher.exe", PayloadProgram(), 1},
+                                  {"lib\\deep\\second.exe", PayloadProgram(), 0}},
+                                 true, {"empty\\one"}));
+  const PROCESS_INFORMATION stub_process = stub.Start();
+  ASSERT_TRUE(Eventually([] { return ProgramRunning("second.exe") && !ProgramRunning("launcher.exe"); }, 30000));
+  EXPECT_EQ(Sorted({"bin", "data", "empty", "lib"}), FolderNames(stub.UnpackFolder(1)));
+  EXPECT_EQ(std::vector<std::string>{"one"}, FolderNames(stub.UnpackFolder(1) + "empty"));
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(stub_process.hProcess, 1000));
+
+  SetEvent(stub.release);
+  const StubRun run = stub.Watch(stub_process);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(0u, run.exit_code);
+  EXPECT_TRUE(run.boxes.empty());
+  // second.exe started in the unpack folder, the launcher's working directory.
+  EXPECT_EQ(PayloadSaw(second, stub.temp_folder + "vornix_1"), Text(ReadWholeFile(stub.marker + ".second")));
+  EXPECT_TRUE(FolderNames(stub.temp_folder).empty());
+}
+
 TEST(StubRun, ProgramRunningFromAnotherUnpackFolderDoesNotHoldUpTheCleanUp) {
   StubCase stub("run other folder");
   const std::string other = stub.temp_folder + "vornix_10\\";

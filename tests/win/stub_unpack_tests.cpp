@@ -398,9 +398,11 @@ TEST(StubUnpack, RefusedNamesCreateNothingAnywhere) {
     const size_t end = std::min(names.size(), first + kPerPackage);
     std::vector<StubFile> files = {{"first.txt", Bytes("first"), 1}};
     for (size_t i = first; i < end; ++i) {
-      // A name the writer refuses is written as a placeholder of its length, then patched.
+      // A name the writer refuses is written as a placeholder of its length (a letter of its own:
+      // the writer refuses two equal names), then patched.
       const std::string& name = names[i].name;
-      files.push_back({names[i].scratch.empty() ? name : std::string(std::max<size_t>(name.size(), 1), 'p'),
+      const char letter = static_cast<char>('a' + (i - first));
+      files.push_back({names[i].scratch.empty() ? name : std::string(std::max<size_t>(name.size(), 1), letter),
                        Bytes("content of " + name), 1});
     }
     files.push_back({"last.txt", Bytes("last"), 0});
