@@ -30,6 +30,20 @@ class ScopedVariable {
   const char* name_;
 };
 
+// Releases second.exe, which the stub is waiting for: the stub ends with 0 and no box, second.exe
+// ended (and wrote its marker, in the unpack folder as its working directory) before the clean-up
+// began, and nothing is left in TEMP.
+void ExpectReleasedSecondThenCleanUp(const StubCase& stub, const PROCESS_INFORMATION& stub_process,
+                                     const std::string& second) {
+  SetEvent(stub.release);
+  const StubRun run = stub.Watch(stub_process);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(0u, run.exit_code);
+  EXPECT_TRUE(run.boxes.empty());
+  EXPECT_EQ(PayloadSaw(second, stub.temp_folder + "vornix_1"), Text(ReadWholeFile(stub.marker + ".second")));
+  EXPECT_TRUE(FolderNames(stub.temp_folder).empty());
+}
+
 TEST(StubRun, StartsTheProgramQuotedInTheUnpackFolderAndRemovesEverything) {
   StubCase stub("run good");
   // Started unquoted, "...\case\temp dir\vornix_1\marker.exe" would run "...\case\temp.exe".
@@ -134,15 +148,7 @@ TEST(StubRun, ProgramStartedFromTheUnpackFolderHoldsUpTheCleanUp) {
   EXPECT_EQ(Sorted({"launcher.exe", "notes.txt", "second.exe"}), FolderNames(stub.UnpackFolder(1)));
   EXPECT_FALSE(FileExists(stub.marker + ".second"));
 
-  SetEvent(stub.release);
-  const StubRun run = stub.Watch(stub_process);
-  ASSERT_TRUE(run.exited);
-  EXPECT_EQ(0u, run.exit_code);
-  EXPECT_TRUE(run.boxes.empty());
-  // second.exe had ended (and written its marker) before the clean-up began.
-  EXPECT_EQ(PayloadSaw(second, stub.temp_folder + "vornix_1"), Text(ReadWholeFile(stub.marker + ".second")));
-  EXPECT_FALSE(DirectoryExists(stub.UnpackFolder(1)));
-  EXPECT_TRUE(FolderNames(stub.temp_folder).empty());
+  ExpectReleasedSecondThenCleanUp(stub, stub_process, second);
 }
 
 // A tree: the program runs from a subfolder in the unpack folder, the wait covers what it started
@@ -162,14 +168,7 @@ TEST(StubRun, TreeRunsFromASubfolderWaitsForTheTreeAndRemovesIt) {
   EXPECT_EQ(std::vector<std::string>{"one"}, FolderNames(stub.UnpackFolder(1) + "empty"));
   EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(stub_process.hProcess, 1000));
 
-  SetEvent(stub.release);
-  const StubRun run = stub.Watch(stub_process);
-  ASSERT_TRUE(run.exited);
-  EXPECT_EQ(0u, run.exit_code);
-  EXPECT_TRUE(run.boxes.empty());
-  // second.exe started in the unpack folder, the launcher's working directory.
-  EXPECT_EQ(PayloadSaw(second, stub.temp_folder + "vornix_1"), Text(ReadWholeFile(stub.marker + ".second")));
-  EXPECT_TRUE(FolderNames(stub.temp_folder).empty());
+  ExpectReleasedSecondThenCleanUp(stub, stub_process, second);
 }
 
 TEST(StubRun, ProgramRunningFromAnotherUnpackFolderDoesNotHoldUpTheCleanUp) {
