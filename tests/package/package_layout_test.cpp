@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "package/entry_name.h"
 #include "tests/package/package_test_support.h"
 
 namespace vornix {
@@ -365,6 +366,79 @@ TEST(PackageEntryBounds, StreamLengthOrWhyTheEntryIsRefused) {
       EXPECT_EQ(length, c.length) << c.offset << " + " << c.size;
     }
   }
+}
+
+// A tree package of no entries whose tree record holds the given folders (and nothing past them).
+Bytes TreeImage(const std::vector<std::string>& folders, uint32_t entry_count = 0) {
+  Bytes record = {'V', 'X', 'T', 'R'};
+  for (uint32_t value : {entry_count, 0u, static_cast<uint32_t>(folders.size())}) {
+    for (int i = 0; i < 4; ++i) record.push_back(static_cast<uint8_t>(value >> (8 * i)));
+  }
+  for (const std::string& folder : folders) {
+    record.push_back(static_cast<uint8_t>(folder.size()));
+    record.insert(record.end(), folder.begin(), folder.end());
+  }
+  return Image({Hex("02 00 00 00 00 00 00 00 00 00 00 00"), record});
+}
+
+std::string TreeFailure(const Bytes& image) {
+  TMemoryStream stream(image);
+  TPackageHeader header;
+  return FailureOf([&] {
+    ReadPackageHeader(header, stream);
+    ReadEntryTable(header, stream);
+  });
+}
+
+// The path rule, as the writer and the stub apply it: every refused path with its reason, and the
+// same path as a folder of a tree record, which makes the stub refuse the whole package.
+TEST(PackageTree, RefusedPathsAndWhy) {
+  const char* dots = "it holds a part . or ..";
+  const char* empty_part = "it starts or ends with a backslash or holds two in a row";
+  const struct {
+    std::string path;
+    const char* reason;
+  } refused[] = {
+      {"..\\x", dots},
+      {"a\\.\\b", dots},
+      {"a\\..", dots},
+      {"\\a", empty_part},
+      {"a\\", empty_part},
+      {"a\\\\b", empty_part},
+      {"a\\con.txt", "it names a device"},
+      {"C:\\x", "it holds a folder separator or a drive colon"},
+      {"a/b\\c", "it holds a folder separator or a drive colon"},
+      {"a\\b.", "it ends in a dot or blank"},
+      {"a \\b", "it ends in a dot or blank"},
+      {"a\\b?", "it holds a character Windows does not allow in file names"},
+      {"a\\x.~~c", "it ends in .~~c"},
+      {"d\\" + std::string(159, 'n'), "it is longer than 160 bytes, the most a path with folders holds"},
+  };
+  for (const auto& c : refused) {
+    EXPECT_STREQ(EntryPathProblem(c.path), c.reason) << c.path;
+    EXPECT_EQ(TreeFailure(TreeImage({c.path})), package_messages::kTreeDamaged) << c.path;
+  }
+  const std::string good[] = {"bin", "bin\\setup.exe", "a\\b\\c\\d.txt", "d\\" + std::string(158, 'n')};
+  for (const std::string& path : good) EXPECT_EQ(EntryPathProblem(path), nullptr) << path;
+}
+
+TEST(PackageTree, RecordIsReadAndItsDamageRefused) {
+  TMemoryStream stream(TreeImage({"bin", "bin\\x86", "data"}));
+  TPackageHeader header;
+  ReadPackageHeader(header, stream);
+  ReadEntryTable(header, stream);
+  EXPECT_TRUE(header.IsTree());
+  EXPECT_EQ(header.Folders, (std::vector<std::string>{"bin", "bin\\x86", "data"}));
+  EXPECT_EQ(header.TableEnd, stream.Size());
+
+  const char* damaged = package_messages::kTreeDamaged;
+  Bytes no_magic = TreeImage({});
+  no_magic[static_cast<size_t>(PackageOffset) + 12] = 'W';
+  EXPECT_EQ(TreeFailure(no_magic), package_messages::kTreeMissing);
+  EXPECT_EQ(TreeFailure(Image({Hex("02 00 00 00 00 00 00 00 00 00 00 00")})), package_messages::kTreeMissing);
+  EXPECT_EQ(TreeFailure(TreeImage({"bin\\x86"})), damaged) << "before its parent";
+  EXPECT_EQ(TreeFailure(TreeImage({"bin", "BIN"})), damaged) << "twice when case is ignored";
+  EXPECT_EQ(TreeFailure(TreeImage({}, 0x10000000)), damaged) << "more slots than the file holds";
 }
 
 }  // namespace
