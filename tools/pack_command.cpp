@@ -92,14 +92,18 @@ bool StartableByWindows(const std::string& name) {
   return false;
 }
 
+// utf8 in the code page; a character the code page cannot hold raises the reason behind lead.
+std::string InCodePage(const std::string& lead, const std::string& utf8, int code_page) {
+  try {
+    return ToCodePage(utf8, code_page);
+  } catch (const Exception& failure) {
+    throw Exception(lead + failure.Message());
+  }
+}
+
 // The text in the code page, or an error naming where it came from.
 std::string StoredText(const std::string& subject, const std::string& utf8, int code_page) {
-  std::string text;
-  try {
-    text = ToCodePage(utf8, code_page);
-  } catch (const Exception& failure) {
-    throw Exception(subject + ": " + failure.Message());
-  }
+  const std::string text = InCodePage(subject + ": ", utf8, code_page);
   if (text.size() > static_cast<size_t>(kMaxTextLength)) {
     throw Exception(subject + ": " + std::to_string(text.size()) + " bytes in code page " + std::to_string(code_page) +
                     "; a package holds at most " + std::to_string(kMaxTextLength));
@@ -142,12 +146,7 @@ int DefaultJobs() {
 
 // A path in the package, in the code page and checked by the stub's rules.
 std::string StoredPath(const std::string& subject, const std::string& name, int code_page) {
-  std::string stored;
-  try {
-    stored = ToCodePage(name, code_page);
-  } catch (const Exception& failure) {
-    throw Exception(subject + ": the name " + failure.Message());
-  }
+  const std::string stored = InCodePage(subject + ": the name ", name, code_page);
   if (const char* problem = EntryPathProblem(stored)) {
     throw Exception(subject + ": the stub cannot unpack the name \"" + name + "\": " + problem);
   }
