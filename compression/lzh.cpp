@@ -162,7 +162,7 @@ int TLZH::DecodeOffset(const TByteReader& Reader) {
   return upper | (i & 63);
 }
 
-void TLZH::Decode(int32_t OriginalSize, TByteReader Reader, TByteWriter Writer) {
+void TLZH::Decode(int64_t OriginalSize, TByteReader Reader, TByteWriter Writer) {
   AllocTables();
   struct Guard {
     TLZH* coder;
@@ -172,7 +172,7 @@ void TLZH::Decode(int32_t OriginalSize, TByteReader Reader, TByteWriter Writer) 
   uint8_t* window = Window.get();
   std::memset(window, ' ', RingStart);
   int r = RingStart;
-  int32_t count = 0;
+  int64_t count = 0;
   uint16_t written = 0;
   while (count < OriginalSize) {
     const int c = DecodeSymbol(Reader);

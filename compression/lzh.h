@@ -22,8 +22,8 @@ class ElzhException : public Exception {
 // The caller's progress record: BytesIn is a running count the coder adds to and never resets,
 // BytesDone the input bytes consumed by the current Encode.
 struct TLZHProgress {
-  int32_t BytesIn = 0;
-  int32_t BytesDone = 0;
+  int64_t BytesIn = 0;
+  int64_t BytesDone = 0;
 };
 
 // Delivers up to count input bytes into buffer and reports how many; 0 means the input is
@@ -53,7 +53,7 @@ class TLZH {
   // Writes OriginalSize decoded bytes (or up to 59 more when the last match runs past it) through
   // Writer. Raises ElzhException when the stream ends before the symbols it holds do, that is
   // when a symbol needs bits past the last byte Reader delivered.
-  void Decode(int32_t OriginalSize, TByteReader Reader, TByteWriter Writer);
+  void Decode(int64_t OriginalSize, TByteReader Reader, TByteWriter Writer);
 
  private:
   void AllocTables();
@@ -78,7 +78,7 @@ class TLZH {
   uint8_t InBitCount = 0;
   uint8_t OutBitCount = 0;
   uint16_t OutBits = 0;
-  int32_t BytesRead = 0;
+  int64_t BytesRead = 0;
   int16_t MatchPos = 0;
   int16_t MatchLen = 0;
   // Zero bytes that stand in for input the reader no longer delivered; the stream was cut short

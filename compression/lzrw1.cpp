@@ -128,7 +128,7 @@ void Tlzrw1::BindCallbacks() {
   WriteCallback = TByteWriter::Bind<&Tlzrw1::CoderWrite>(this);
 }
 
-int32_t Tlzrw1::Decompress() {
+int64_t Tlzrw1::Decompress() {
   OperationGuard guard(*this);
   AllocateBuffers(kNoBufferMemory);
   InHandle = 0;
@@ -158,7 +158,7 @@ int32_t Tlzrw1::Decompress() {
 void Tlzrw1::DecompressLzrw() {
   uint8_t field[4];
   ReadChecked(field, 4);
-  const int32_t original_size = static_cast<int32_t>(LoadLE32(field));
+  const int64_t original_size = LoadLE32(field);
   while (BlockResult == kWindowSize) {
     ReadChecked(field, 2);
     BlockLength = field[0] | (field[1] << 8);
@@ -168,7 +168,7 @@ void Tlzrw1::DecompressLzrw() {
     BlockResult = TLZR::DecompressBlock(InBuffer.get(), OutBuffer.get(), static_cast<uint16_t>(BlockLength));
     // Output beyond the stated size can only come from a damaged stream; stop before writing it,
     // so that a small stream cannot make an unbounded output.
-    if (BlockResult > int64_t{original_size} - BytesWritten) throw ELzrw1Exception(kLzrwSizeMismatch);
+    if (BlockResult > original_size - BytesWritten) throw ELzrw1Exception(kLzrwSizeMismatch);
     const int32_t done = WriteOutput(OutBuffer.get(), BlockResult);
     CheckWrite(done, BlockResult);
     BytesWritten += done;
@@ -180,7 +180,7 @@ void Tlzrw1::DecompressLzh() {
   BindCallbacks();
   uint8_t field[4];
   ReadChecked(field, 4);
-  const int32_t original_size = static_cast<int32_t>(LoadLE32(field));
+  const int64_t original_size = LoadLE32(field);
   ReadPos = 1;
   ReadFill = 0;
   WritePos = 1;

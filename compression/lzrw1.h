@@ -33,11 +33,13 @@ class Tlzrw1 {
 
   Tlzrw1();
 
-  // Decodes the input into the output and returns the bytes written (the header's original size).
-  int32_t Decompress();
+  // Decodes the input into the output and returns the bytes written (the header's original size,
+  // an unsigned 32-bit count).
+  int64_t Decompress();
   // Codes the input with CompressionMethod (0 LZH, 1 LZRW1/KH, 2 ask Advise, others LZH) and
-  // returns the bytes written, the 8-byte header included. Progress goes to the LZH coder.
-  int32_t Compress(TLZHProgress& Progress);
+  // returns the bytes written, the 8-byte header included. Progress goes to the LZH coder. An input
+  // of 2^32 bytes or more does not fit the header's size field and fails as a size not learnt.
+  int64_t Compress(TLZHProgress& Progress);
   // True when LZRW1/KH codes two samples of the input below AdvicePercent per cent of their size.
   // Inputs below 98304 bytes are not sampled: the result is false and CompressionMethod becomes 0.
   bool Advise();
@@ -88,8 +90,8 @@ class Tlzrw1 {
   int32_t LastCount = 0;
   uint32_t HeaderIdRead = 0;
   uint32_t HeaderIdWrite = 0;
-  int32_t BytesWritten = 0;
-  int32_t InputSize = 0;
+  int64_t BytesWritten = 0;
+  int64_t InputSize = 0;
   int32_t ReadFill = 0;
   uint16_t ReadPos = 0;
   uint16_t WritePos = 0;
@@ -115,7 +117,7 @@ class Tlzrw1 {
   int32_t WriteOutput(const void* buffer, int32_t count);
   void ReadChecked(void* buffer, int32_t count);
   void WriteChecked(const void* buffer, int32_t count);
-  int32_t LearnInputSize(const char* stream_failure, const char* file_failure);
+  int64_t LearnInputSize(const char* stream_failure, const char* file_failure);
   void PrepareInputAndOutput();
   void DeleteOutputAfterFailure();
   // Raises the read error of the current mode, with suffix naming the coder where one was reading.

@@ -1,5 +1,5 @@
 // The container's write side: compression with either method, and the advice between them.
-#include <climits>
+#include <cstdint>
 
 #include "compression/lzrw1.h"
 #include "compression/lzrw1_messages.h"
@@ -21,9 +21,9 @@ int64_t RoundDownToWindow(int64_t offset) { return offset / Tlzrw1::kWindowSize 
 
 }  // namespace
 
-// The whole size of the input, whatever the stream's position; sizes the 32-bit header field cannot
-// hold fail like a size that cannot be learnt.
-int32_t Tlzrw1::LearnInputSize(const char* stream_failure, const char* file_failure) {
+// The whole size of the input, whatever the stream's position; sizes the unsigned 32-bit header
+// field cannot hold fail like a size that cannot be learnt.
+int64_t Tlzrw1::LearnInputSize(const char* stream_failure, const char* file_failure) {
   int64_t size = -1;
   if (UseStreams) {
     size = InputStream->Size();
@@ -31,13 +31,13 @@ int32_t Tlzrw1::LearnInputSize(const char* stream_failure, const char* file_fail
     FileOwner probe(FileOpenRead(InputFile));
     if (probe.IsOpen()) size = FileSeek(probe.Get(), 0, SeekOrigin::End);
   }
-  if (size < 0 || size > INT32_MAX) {
+  if (size < 0 || size > int64_t{UINT32_MAX}) {
     throw ELzrw1Exception(UseStreams ? std::string(stream_failure) : file_failure + InputFile);
   }
-  return static_cast<int32_t>(size);
+  return size;
 }
 
-int32_t Tlzrw1::Compress(TLZHProgress& Progress) {
+int64_t Tlzrw1::Compress(TLZHProgress& Progress) {
   uint8_t method = CompressionMethod == kMethodLzrw ? kMethodLzrw : kMethodLzh;
   if (CompressionMethod == kMethodAdvise) method = Advise() ? kMethodLzrw : kMethodLzh;
   OperationGuard guard(*this);

@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace vornix;
   int64_t original_size = -1;
   if (size >= 8) {
-    original_size = static_cast<int32_t>(uint32_t{data[4]} | (uint32_t{data[5]} << 8) | (uint32_t{data[6]} << 16) |
-                                         (uint32_t{data[7]} << 24));
+    original_size =
+        uint32_t{data[4]} | (uint32_t{data[5]} << 8) | (uint32_t{data[6]} << 16) | (uint32_t{data[7]} << 24);
     if (original_size > kMaxSize) return 0;
   }
   TMemoryStream input(std::vector<uint8_t>(data, data + size));

@@ -85,7 +85,7 @@ void Check(bool holds) {
 
 // What the layout says of an entry without a Problem: its name runs from Offset to the first zero
 // byte (or the end of the file), of which at most 255 bytes are kept; its stream starts behind that
-// zero byte, ends at Offset + Size inside the file and below 2^31, and opens with the stream header.
+// zero byte, ends at Offset + Size inside the file and below 2^32, and opens with the stream header.
 void CheckSoundEntry(const StubAndPackage& file, int64_t file_size, const PackageEntryInfo& entry) {
   Check(entry.StreamStart >= 0 && entry.StreamLength >= 0);
   const int64_t end = entry.StreamStart + entry.StreamLength;

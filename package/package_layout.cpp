@@ -125,12 +125,12 @@ std::string ReadEntryName(TStream& Stream) {
   }
 }
 
-int32_t EntryStreamLength(const TPackageEntry& Entry, int64_t stream_start, int64_t file_size) {
+int64_t EntryStreamLength(const TPackageEntry& Entry, int64_t stream_start, int64_t file_size) {
   const int64_t end = int64_t{Entry.Offset} + Entry.Size;
   if (end >= kEntryLimit) throw Exception(package_messages::kEntryPastLimit);
   if (end > file_size) throw Exception(package_messages::kEntryPastEnd);
   if (end < stream_start) throw Exception(package_messages::kEntryBeforeName);
-  return static_cast<int32_t>(end - stream_start);
+  return end - stream_start;
 }
 
 std::string NoteWithCrLf(const std::string& text) {

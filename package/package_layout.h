@@ -33,17 +33,19 @@ constexpr int32_t kMaxEntries = 255;
 // past the table's, then each folder as a length byte and its path.
 constexpr uint8_t kTreeMagic[4] = {'V', 'X', 'T', 'R'};
 constexpr int32_t kTreeFrontSize = 4 + 4 + 4 + 4;
-// Entries are addressed through signed 32-bit stream positions: each must end below this.
-constexpr int64_t kEntryLimit = int64_t{1} << 31;
+// Offsets and sizes are unsigned 32-bit, and Windows does not start a program file of 4 GB or
+// more: each entry, and the whole package, ends below this.
+constexpr int64_t kEntryLimit = int64_t{1} << 32;
 
 namespace package_messages {
 constexpr const char* kInvalidVersion = "Invalid Version";
 constexpr const char* kReadError = "Stream read error";
 constexpr const char* kEntryBeforeName = "The entry ends before its name does";
 constexpr const char* kEntryPastEnd = "The entry ends past the end of the file";
-constexpr const char* kEntryPastLimit = "The entry ends at or past 2^31";
+constexpr const char* kEntryPastLimit = "The entry ends at or past 2^32";
 constexpr const char* kTreeMissing = "The tree record is missing";
 constexpr const char* kTreeDamaged = "The tree record is damaged";
+constexpr const char* kProgramTooLarge = "Windows does not start a program file that large";
 }  // namespace package_messages
 
 struct TPackageEntry {
@@ -105,7 +107,7 @@ std::string NoteWithCrLf(const std::string& text);
 
 // The length of the entry's compressed stream, which starts at stream_start (just behind the name)
 // and ends at Offset + Size. Raises Exception when that end lies before stream_start, past
-// file_size or at or past 2^31, so that nothing is ever read or allocated by a claimed size.
-int32_t EntryStreamLength(const TPackageEntry& Entry, int64_t stream_start, int64_t file_size);
+// file_size or at or past 2^32, so that nothing is ever read or allocated by a claimed size.
+int64_t EntryStreamLength(const TPackageEntry& Entry, int64_t stream_start, int64_t file_size);
 
 }  // namespace vornix

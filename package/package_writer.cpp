@@ -132,7 +132,8 @@ void TEntryWorkers::Run() {
     return;
   }
   if (first == past_limit) {
-    throw Exception("\"" + plan_.Files[first].Name + "\" would end at or past 2^31 bytes into the package");
+    throw Exception("\"" + plan_.Files[first].Name +
+                    "\" would end at or past 4 GB into the package: " + package_messages::kProgramTooLarge);
   }
   if (first == not_written) throw Exception("Could not write the package");
   throw Exception(failure_);
@@ -315,7 +316,9 @@ void WritePackage(const PackagePlan& Plan, TStream& Output, const WriteOptions& 
   // The slots are written as zeros first and filled in once every entry's size is known.
   const int64_t head_start = Output.Position();
   WriteAll(Output, head.data(), head.size());
-  TOrderedOutput entries(Output, count, Options.MemoryBudget, kEntryLimit);
+  // The integrity record comes behind the entries, and the whole file stays below the limit.
+  const int64_t record_size = Plan.Checksums ? static_cast<int64_t>(IntegrityRecordSize(count)) : 0;
+  TOrderedOutput entries(Output, count, Options.MemoryBudget, kEntryLimit - record_size);
   TEntryWorkers workers(Plan, entries, Options, bytes_total);
   workers.Run();
   for (size_t i = 0; i < count; ++i) {

@@ -28,5 +28,11 @@ done
 echo "setup: installing ${missing[*]}" >&2
 if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
 dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
-$sudo apt-get update -qq
+# A mirror in the middle of a sync fails an index now and then: try again, and in the end install from
+# the indexes there are, which fails clearly if a package is not among them.
+for attempt in 1 2 3; do
+  $sudo apt-get update -qq && break
+  echo "setup: apt-get update failed (attempt $attempt of 3)" >&2
+  [ "$attempt" -lt 3 ] && sleep 15
+done
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" > /dev/null

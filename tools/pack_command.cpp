@@ -69,9 +69,10 @@ const char kPackHelp[] =
     "folder as they are below DIR. Everything is checked before anything is written: each text\n"
     "at most 255 bytes in the code page, paths the stub can unpack (no devices, reserved\n"
     "characters, . or .. parts; at most 160 bytes for a path with folders) that differ in more\n"
-    "than case, no symbolic link or special file, and a package that ends below 2^31 bytes. A\n"
-    "character the code page cannot hold is refused. A package of more than 255 files or with\n"
-    "folders has the tree layout, which a vornix or stub from before it refuses as a whole.\n"
+    "than case, no symbolic link or special file, and a package below 4 GB, the largest program\n"
+    "file Windows starts. A character the code page cannot hold is refused. A package of more\n"
+    "than 255 files or with folders has the tree layout, which a vornix or stub from before it\n"
+    "refuses as a whole.\n"
     "Exit codes: 0 done, 1 bad input, 2 usage error.\n";
 
 constexpr size_t kMaxNoteFileSize = 64 * 1024;
@@ -167,7 +168,8 @@ void AddTree(const PackTree& tree, int code_page, uint8_t method, PackagePlan& p
     contents.push_back(std::make_unique<TInputFile>(input.Path));
     const int64_t size = contents.back()->Size();
     if (size >= kEntryLimit) {
-      throw Exception(input.Path + ": " + std::to_string(size) + " bytes; a package ends below 2^31 bytes");
+      throw Exception(input.Path + ": " + std::to_string(size) +
+                      " bytes, 4 GB or more: " + package_messages::kProgramTooLarge);
     }
     plan.Files.push_back(PackageFile{stored, contents.back().get(), method});
   }

@@ -43,11 +43,11 @@ std::string ScratchPath(const std::string& path) {
 }
 
 // Copies count bytes through a fixed buffer, so memory does not grow with the entry.
-void CopyBytes(TStream& from, TStream& to, int32_t count) {
+void CopyBytes(TStream& from, TStream& to, int64_t count) {
   static constexpr int32_t kChunk = 64 * 1024;
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[kChunk]);
   while (count > 0) {
-    const int32_t step = count < kChunk ? count : kChunk;
+    const int32_t step = count < kChunk ? static_cast<int32_t>(count) : kChunk;
     if (from.Read(buffer.get(), step) != step) throw Exception(package_messages::kReadError);
     if (to.Write(buffer.get(), step) != step) throw Exception("Stream write error");
     count -= step;

@@ -145,9 +145,9 @@ TEST(ContainerStreamFailures, SizeAndRewindFailures) {
 }
 
 TEST(ContainerStreamFailures, InputsTooLargeForTheHeaderFailTheSizeStep) {
-  // The header holds sizes below 2^31; a larger input is refused, not coded with a wrapped size.
+  // The header holds sizes below 2^32; a larger input is refused, not coded with a wrapped size.
   struct HugeStream : FaultyStream {
-    int64_t Size() override { return int64_t{1} << 31; }
+    int64_t Size() override { return int64_t{1} << 32; }
   } in;
   FaultyStream out;
   EXPECT_EQ(StreamFailure(Op::CompressLzrw, &in, &out),
@@ -204,8 +204,8 @@ TEST_F(ContainerFileFailures, InputTooLargeForTheHeader) {
   {
     FileOwner sparse(FileCreate(in));
     ASSERT_TRUE(sparse.IsOpen());
-    ASSERT_EQ(FileSeek(sparse.Get(), int64_t{1} << 31, SeekOrigin::Beginning), int64_t{1} << 31);
-    ASSERT_EQ(FileWrite(sparse.Get(), "x", 1), 1);  // a sparse file of 2^31 + 1 bytes
+    ASSERT_EQ(FileSeek(sparse.Get(), int64_t{1} << 32, SeekOrigin::Beginning), int64_t{1} << 32);
+    ASSERT_EQ(FileWrite(sparse.Get(), "x", 1), 1);  // a sparse file of 2^32 + 1 bytes
   }
   std::remove(out.c_str());
   EXPECT_EQ(FileFailure(Op::CompressLzrw, in, out), "Lzrw1 compression : Failed to obtain the size of : " + in);

@@ -194,10 +194,13 @@ TEST_P(Container, SizeMismatches) {
   const std::string lzh = "Lzrw1 (LZH decompression) : Original and compressed sizes do not match !";
   EXPECT_EQ(run.DecompressFailure(Hex("57 52 5A 4C 05 00 00 00 04 00 80 61 62 63")), lzrw);
   EXPECT_EQ(run.DecompressFailure(Hex("57 52 5A 4C 02 00 00 00 04 00 80 61 62 63")), lzrw);
-  // Sizes of 2^31 and more cannot be: the field is read as a signed count that nothing matches.
+  // The field is an unsigned count: sizes of 2^31 and more are read as such, and these streams hold
+  // fewer bytes than they state.
   EXPECT_EQ(run.DecompressFailure(Hex("57 52 5A 4C FF FF FF FF 04 00 80 61 62 63")), lzrw);
   EXPECT_EQ(run.DecompressFailure(Hex("57 52 5A 4C 00 00 00 80 01 00 80")), lzrw);
-  EXPECT_EQ(run.DecompressFailure(Hex("21 48 5A 4C 00 00 00 80 F6 FB BD E0")), lzh);
+  // The LZH stream has no end of its own: one stating 2^31 bytes runs out of code first.
+  EXPECT_EQ(run.DecompressFailure(Hex("21 48 5A 4C 00 00 00 80 F6 FB BD E0")),
+            "LZH : Unexpected end of the code stream");
   // Three literals and a 6-byte match, stated as 4 bytes: the match runs past the size.
   EXPECT_EQ(run.DecompressFailure(Hex("21 48 5A 4C 04 00 00 00 F6 FB BD F1 E0 20")), lzh);
   EXPECT_FALSE(OutputFileLeft());

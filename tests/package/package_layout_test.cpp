@@ -328,15 +328,15 @@ struct BoundsCase {
   uint32_t size;
   int64_t stream_start;
   int64_t file_size;
-  int32_t length;       // when accepted
+  int64_t length;       // when accepted
   const char* message;  // "" when accepted
 };
 
 TEST(PackageEntryBounds, StreamLengthOrWhyTheEntryIsRefused) {
   const char* before = "The entry ends before its name does";
   const char* past_end = "The entry ends past the end of the file";
-  const char* past_limit = "The entry ends at or past 2^31";
-  const int64_t limit = int64_t{1} << 31;
+  const char* past_limit = "The entry ends at or past 2^32";
+  const int64_t limit = int64_t{1} << 32;
   const BoundsCase cases[] = {
       {1000, 50, 1010, 2000, 40, ""},
       {1000, 1000, 1010, 2000, 990, ""},  // ends exactly at the end of the file
@@ -344,22 +344,23 @@ TEST(PackageEntryBounds, StreamLengthOrWhyTheEntryIsRefused) {
       {1000, 10, 1010, 2000, 0, ""},  // an empty stream behind the name
       {1000, 9, 1010, 2000, 0, before},
       {1000, 0, 1010, 2000, 0, before},
-      {0x7FFFFF00, 0xFF, 0x7FFFFF10, limit - 1, 0xEF, ""},  // ends just below 2^31
-      {0x7FFFFF00, 0x100, 0x7FFFFF10, limit, 0, past_limit},
-      {0x7FFFFF00, 0x100, 0x7FFFFF10, limit * 4, 0, past_limit},
-      // Sums that wrap around in 32 bits (to 0xFFFFFFFE, 0 and 0) still end past 2^31.
+      {0x7FFFFF00, 0x200, 0x7FFFFF10, limit - 1, 0x1F0, ""},  // across 2^31: offsets are unsigned
+      {0xFFFFFF00, 0xFF, 0xFFFFFF10, limit - 1, 0xEF, ""},    // ends just below 2^32
+      {0xFFFFFF00, 0x100, 0xFFFFFF10, limit, 0, past_limit},
+      {0xFFFFFF00, 0x100, 0xFFFFFF10, limit * 4, 0, past_limit},
+      // Sums that wrap around in 32 bits (to 0xFFFFFFFE, 0 and 0) still end past 2^32.
       {0xFFFFFFFF, 0xFFFFFFFF, 1010, limit * 4, 0, past_limit},
       {0x80000000, 0x80000000, 1010, limit * 4, 0, past_limit},
       {0xFFFFFFFF, 1, 1010, limit * 4, 0, past_limit},
-      // Several faults: 2^31 is judged first, then the end of the file, then the name.
-      {0x80000000, 0, 0x80000010, 2000, 0, past_limit},
-      // A name reaching 2^31 while the entry ends at 1100: the entry ends before its name does.
+      // Several faults: 2^32 is judged first, then the end of the file, then the name.
+      {0xFFFFFFFF, 1, limit + 0x10, 2000, 0, past_limit},
+      // A name reaching 2^32 while the entry ends at 1100: the entry ends before its name does.
       {1000, 100, limit, limit * 2, 0, before},
       {3000, 100, 3200, 2000, 0, past_end},
   };
   for (const BoundsCase& c : cases) {
     const TPackageEntry entry{c.offset, c.size, ""};
-    int32_t length = -1;
+    int64_t length = -1;
     EXPECT_EQ(FailureOf([&] { length = EntryStreamLength(entry, c.stream_start, c.file_size); }), c.message)
         << c.offset << " + " << c.size;
     if (*c.message == '\0') {

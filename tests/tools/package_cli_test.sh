@@ -410,8 +410,9 @@ rm "$work/tree/data/link"
 mkfifo "$work/tree/fifo"
 refused "a special file in the tree" "vornix: $work/tree/fifo: not a plain file" "$work/tree"
 rm "$work/tree/fifo"
-truncate -s 2G "$work/huge.bin"
-refused "input of 2^31 bytes" "vornix: $work/huge.bin: 2147483648 bytes; a package ends below 2^31 bytes" \
+truncate -s 4G "$work/huge.bin"
+refused "input of 4 GB" \
+  "vornix: $work/huge.bin: 4294967296 bytes, 4 GB or more: Windows does not start a program file that large" \
   "$work/in/small.txt" "$work/huge.bin"
 rm "$work/huge.bin"
 if [ "$(id -u)" -ne 0 ]; then
@@ -490,8 +491,8 @@ cp "$work/abc.exe" "$work/d3.exe"
 put32 "$work/d3.exe" $((table + 12)) $((size2 + 1000000))
 damaged "an entry past the end of the file" "$work/d3.exe" "The entry ends past the end of the file"
 cp "$work/abc.exe" "$work/d4.exe"
-put32 "$work/d4.exe" $((table + 12)) $((0x80000000 - offset2))
-damaged "an entry ending at 2^31" "$work/d4.exe" "The entry ends at or past 2^31"
+put32 "$work/d4.exe" $((table + 12)) $((0x100000000 - offset2))
+damaged "an entry ending at 2^32" "$work/d4.exe" "The entry ends at or past 2^32"
 cp "$work/abc.exe" "$work/d5.exe"
 put32 "$work/d5.exe" $((table + 12)) 3
 damaged "an entry ending in its name" "$work/d5.exe" "The entry ends before its name does"

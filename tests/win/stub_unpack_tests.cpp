@@ -472,7 +472,7 @@ TEST(StubUnpack, EntriesOutsideTheirBoundsFailWithoutReadingThem) {
        "victim.~~c", Behind::Either},
       {"size 0x7FFFFFF0", [](const PackageBytes& p) { return Slot(p.Offset(1), 0x7FFFFFF0u); }, "victim.~~c",
        Behind::Either},
-      {"ends at 2^31", [](const PackageBytes& p) { return Slot(p.Offset(1), 0x80000000u - p.Offset(1)); }, "victim.~~c",
+      {"ends at 2^32", [](const PackageBytes& p) { return Slot(p.Offset(1), 0u - p.Offset(1)); }, "victim.~~c",
        Behind::Either},
       {"size 0xFFFFFFFF", [](const PackageBytes& p) { return Slot(p.Offset(1), 0xFFFFFFFFu); }, "victim.~~c",
        Behind::Either},
