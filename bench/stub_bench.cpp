@@ -2,7 +2,9 @@
 // speed in the same process, and how much processor time the stub takes while the unpacked program
 // runs. The stub (vornix_stub.exe) and the payload (stub_payload.exe) sit beside this program; the
 // corpus file is the first argument, the number of runs per figure the second (default 3).
-// bench/stub_bench.sh builds it and runs it under Wine.
+// bench/stub_bench.sh builds it and runs it under Wine. With --packages RUNS PACKAGE..., it runs
+// packages made elsewhere instead (each one's program being stub_payload.exe), for the time the stub
+// takes to unpack them and to remove what it unpacked (bench/tree_bench.sh).
 #include <windows.h>
 
 #include <tlhelp32.h>  // needs windows.h before it
@@ -474,20 +476,47 @@ std::vector<double> Each(const std::vector<T>& items, F field) {
   return values;
 }
 
+Folders WorkFolders() {
+  Folders folders;
+  folders.work = ProgramFolder() + "stub_bench_work\\";
+  folders.temp = folders.work + "temp\\";
+  folders.started_file = folders.work + "payload_started.txt";
+  DeleteTree(folders.work);
+  CreateDirectoryA(folders.work.c_str(), nullptr);
+  return folders;
+}
+
+// The given packages, each run `runs` times: the median unpack and clean-up times.
+int RunPackages(int runs, int count, char** paths) {
+  const Folders folders = WorkFolders();
+  StubRunner runner(folders);
+  std::printf("%-40s %12s | %9s %10s   (seconds, median of %d runs)\n", "package", "bytes", "unpack", "end->rmdir",
+              runs);
+  for (int i = 0; i < count; ++i) {
+    std::vector<StubRun> stub;
+    for (int r = 0; r < runs; ++r) stub.push_back(runner.Run(paths[i], 0));
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    GetFileAttributesExA(paths[i], GetFileExInfoStandard, &data);
+    const unsigned long long bytes = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    std::printf("%-40s %12llu | %9.3f %10.3f\n", paths[i], bytes,
+                Median(Each(stub, [](const StubRun& run) { return run.unpack; })),
+                Median(Each(stub, [](const StubRun& run) { return run.folder_removed; })));
+  }
+  DeleteTree(folders.work);
+  return 0;
+}
+
 int Main(int argc, char** argv) {
+  if (argc > 3 && std::strcmp(argv[1], "--packages") == 0)
+    return RunPackages(std::max(1, std::atoi(argv[2])), argc - 3, argv + 3);
   if (argc < 2) {
-    std::fprintf(stderr, "usage: stub_bench CORPUS_FILE [RUNS]\n");
+    std::fprintf(stderr, "usage: stub_bench CORPUS_FILE [RUNS]\n       stub_bench --packages RUNS PACKAGE...\n");
     return 2;
   }
   const std::string corpus_path = argv[1];
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
   const std::string here = ProgramFolder();
-  Folders folders;
-  folders.work = here + "stub_bench_work\\";
-  folders.temp = folders.work + "temp\\";
-  folders.started_file = folders.work + "payload_started.txt";
-  DeleteTree(folders.work);
-  CreateDirectoryA(folders.work.c_str(), nullptr);
+  const Folders folders = WorkFolders();
 
   const std::vector<uint8_t> corpus = ReadWholeFile(corpus_path);
   const std::vector<uint8_t> stub = ReadWholeFile(here + "vornix_stub.exe");

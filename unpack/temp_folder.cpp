@@ -31,9 +31,41 @@ std::string FoundName(const WIN32_FIND_DATAA& found) {
   return name.find('?') != std::string::npos && found.cAlternateFileName[0] != '\0' ? found.cAlternateFileName : name;
 }
 
+using FinalPathProc = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+
+// The full path Windows gives for what path names, links not followed; "" where it cannot tell
+// (before Windows Vista, which has no links to files anyway).
+std::string FinalPath(const std::string& path) {
+  static const auto final_path = reinterpret_cast<FinalPathProc>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+  if (final_path == nullptr) return std::string();
+  const HANDLE handle =
+      CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return std::string();
+  char buffer[1024];
+  const DWORD length = final_path(handle, buffer, sizeof buffer, 0);
+  CloseHandle(handle);
+  return length > 0 && length < sizeof buffer ? std::string(buffer, length) : std::string();
+}
+
+// Whether what was found in a folder leads out of it: a link that the system follows even when asked
+// not to. Wine shows a link to a file as a plain file and one to a folder as a folder, and deletes
+// what either leads to; the path Windows gives for it then lies elsewhere. (Windows itself flags
+// links as reparse points and removes them as themselves.)
+bool LeadsElsewhere(const std::string& folder_final, const std::string& path) {
+  if (folder_final.empty()) return false;
+  const std::string own = FinalPath(path);
+  const size_t slash = own.rfind('\\');
+  return !own.empty() &&
+         (slash == std::string::npos || lstrcmpiA(own.substr(0, slash).c_str(), folder_final.c_str()) != 0);
+}
+
 // Removes what folder (ending in a backslash) holds, deepest first, then the folder. A reparse
-// point (a junction, a symbolic link) is removed as itself and never entered.
+// point (a junction, a symbolic link) is removed as itself and never entered; a link that cannot be
+// removed as itself is left alone.
 bool RemoveTree(const std::string& folder) {
+  const std::string folder_final = FinalPath(folder.substr(0, folder.size() - 1));
   WIN32_FIND_DATAA found;
   const HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
@@ -42,6 +74,7 @@ bool RemoveTree(const std::string& folder) {
       if (name == "." || name == "..") continue;
       const std::string path = folder + name;
       const DWORD attributes = found.dwFileAttributes;
+      if (LeadsElsewhere(folder_final, path)) continue;
       if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         RemoveDirectoryA(path.c_str());
       } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {

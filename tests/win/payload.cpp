@@ -8,7 +8,11 @@
 // - second.exe waits (at most a minute) until the event named by VORNIX_TEST_RELEASE is set, then
 //   writes the same lines to VORNIX_TEST_MARKER with ".second" appended, and ends;
 // - temp.exe (a decoy: it runs only if a path with blanks is started unquoted) writes "decoy" to
-//   VORNIX_TEST_MARKER with ".decoy" appended.
+//   VORNIX_TEST_MARKER with ".decoy" appended;
+// - linker.exe makes two symbolic links in its working directory that lead out of it, folder-link to
+//   the folder ..\link-target and file-link to the file ..\link-target\keep.txt, and writes the
+//   attributes Windows shows for each, in hexadecimal, one per line, to VORNIX_TEST_MARKER. Wine
+//   makes no link through the Windows calls, so Linux's ln makes them, started through Wine's Z:.
 #include <windows.h>
 
 #include <cstdlib>
@@ -34,6 +38,29 @@ void WriteMarker(const std::string& path, const std::string& text) {
   DWORD written = 0;
   WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   CloseHandle(file);
+}
+
+// Runs a Linux program under Wine, in the working directory, and waits until what it makes is
+// there: Wine does not wait for a Linux program.
+void RunUnixProgram(const char* program, const char* arguments, const char* makes) {
+  std::string command_line = arguments;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(program, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    return;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  WIN32_FIND_DATAA found;
+  for (int waited = 0; waited < 10000; waited += 20) {
+    const HANDLE search = FindFirstFileA(makes, &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      FindClose(search);
+      return;
+    }
+    Sleep(20);
+  }
 }
 
 std::string WhatISee() {
@@ -70,6 +97,12 @@ int main() {
     HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, Variable("VORNIX_TEST_RELEASE").c_str());
     if (release != nullptr) WaitForSingleObject(release, 60000);
     WriteMarker(marker + ".second", WhatISee());
+  } else if (lstrcmpiA(name.c_str(), "linker.exe") == 0) {
+    RunUnixProgram("Z:\\bin\\ln", "ln -s ../link-target folder-link", "folder-link");
+    RunUnixProgram("Z:\\bin\\ln", "ln -s ../link-target/keep.txt file-link", "file-link");
+    char seen[64];
+    wsprintfA(seen, "%lx\n%lx\n", GetFileAttributesA("folder-link"), GetFileAttributesA("file-link"));
+    WriteMarker(marker, seen);
   } else if (lstrcmpiA(name.c_str(), "temp.exe") == 0) {
     WriteMarker(marker + ".decoy", "decoy\n");
   } else {

@@ -74,19 +74,25 @@ std::vector<std::string> Sorted(std::vector<std::string> names) {
   return names;
 }
 
+// Wine removes no link as itself (it removes what the link leads to, or fails), so Linux's rm, started
+// through Wine's drive Z:, removes the folder: it never follows a link. Wine does not wait for a
+// Linux program, so the folder is watched until it has gone.
 void DeleteTree(const std::string& path) {
   std::string folder = path;
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
-  for (const std::string& name : FolderNames(folder)) {
-    const std::string inner = folder + "\\" + name;
-    if (DirectoryExists(inner)) {
-      DeleteTree(inner);
-    } else {
-      SetFileAttributesA(inner.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileA(inner.c_str());
-    }
+  const size_t slash = folder.find_last_of('\\');
+  if (slash == std::string::npos || !DirectoryExists(folder)) return;
+  std::string command_line = "rm -rf \"" + folder.substr(slash + 1) + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA("Z:\\bin\\rm", &command_line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.substr(0, slash).c_str(), &startup, &process)) {
+    return;
   }
-  RemoveDirectoryA(folder.c_str());
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  for (int waited = 0; waited < 60000 && DirectoryExists(folder); waited += 20) Sleep(20);
 }
 
 std::vector<uint8_t> PayloadProgram() { return ReadWholeFile(TestProgramFolder() + "payload.exe"); }

@@ -25,7 +25,8 @@ std::vector<uint8_t> Bytes(const std::string& text);
 std::string Text(const std::vector<uint8_t>& bytes);
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
-// Deletes a folder with everything in it; missing is fine.
+// Deletes a folder with everything in it, links removed as themselves and never entered; missing
+// is fine.
 void DeleteTree(const std::string& path);
 // The names in a folder, sorted, without "." and "..".
 std::vector<std::string> FolderNames(const std::string& folder);

@@ -171,6 +171,31 @@ TEST(StubRun, TreeRunsFromASubfolderWaitsForTheTreeAndRemovesIt) {
   ExpectReleasedSecondThenCleanUp(stub, stub_process, second);
 }
 
+TEST(StubRun, LinksThatLeadOutOfTheFolderAreNotFollowedByTheCleanUp) {
+  StubCase stub("run links");
+  const std::string target = stub.temp_folder + "link-target\\";
+  CreateDirectoryA(target.c_str(), nullptr);
+  WriteWholeFile(target + "keep.txt", Bytes("keep"));
+  stub.WritePackage(BuildPackage("Links", "Vornix tests", "", 0, kRunAfterUnpack,
+                                 {{"linker.exe", PayloadProgram(), 1}, {"data\\readme.txt", Bytes("read me"), 1}},
+                                 true));
+  const StubRun run = stub.Run(40000);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(0u, run.exit_code);
+  EXPECT_TRUE(run.boxes.empty());
+  // Both links were there, the one to the folder seen as a folder and a reparse point.
+  char attributes[32];
+  wsprintfA(attributes, "%lx\n", static_cast<unsigned long>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+  EXPECT_EQ(0u, Text(ReadWholeFile(stub.marker)).rfind(attributes, 0)) << Text(ReadWholeFile(stub.marker));
+  EXPECT_EQ(Sorted({"keep.txt"}), FolderNames(target));
+  EXPECT_EQ("keep", Text(ReadWholeFile(target + "keep.txt")));
+  // Everything else is gone. Windows flags links as reparse points and removes them as themselves;
+  // Wine shows a link to a file as a plain file, and removing either link there removes what it
+  // leads to instead: the links stay, and with them the unpack folder.
+  EXPECT_EQ(Sorted({"file-link", "folder-link"}), FolderNames(stub.UnpackFolder(1)));
+  DeleteTree(stub.temp_folder);
+}
+
 TEST(StubRun, ProgramRunningFromAnotherUnpackFolderDoesNotHoldUpTheCleanUp) {
   StubCase stub("run other folder");
   const std::string other = stub.temp_folder + "vornix_10\\";

@@ -191,14 +191,18 @@ TEST(StubTool, RunNamingNoPackedFileIsRefusedAndWritesNothing) {
 }
 
 // Everything in a folder whose name the ANSI code page cannot hold: vornix.exe takes its arguments
-// and names in UTF-16, so it packs that folder's files, and lists, verifies and extracts there.
-TEST(StubTool, PacksListsVerifiesAndExtractsInFoldersTheCodePageCannotHold) {
+// and names in UTF-16, so it packs that folder's tree, subfolders and an empty one too, and lists,
+// verifies and extracts there.
+TEST(StubTool, PacksListsVerifiesAndExtractsTreesInFoldersTheCodePageCannotHold) {
   ToolCase stub("tool foreign folders");
   const std::wstring folder = Wide(stub.folder) + L"Дмитрий Ωμέγα 出版\\";
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   ASSERT_TRUE(CreateDirectoryW((folder + L"in").c_str(), nullptr));
   WriteWideFile(folder + L"in\\readme.txt", stub.data);
   WriteWideFile(folder + L"in\\Grüße.txt", Bytes("Grüße\r\n"));
+  for (const wchar_t* sub : {L"in\\lib", L"in\\lib\\x64", L"in\\empty"})
+    CreateDirectoryW((folder + sub).c_str(), nullptr);
+  WriteWideFile(folder + L"in\\lib\\x64\\core.dll", Bytes("core"));
   const std::wstring package = L"\"" + folder + L"setup.exe\"";
   const ToolRun pack =
       RunTool(L"pack --quiet -o " + package + L" --title T --publisher P --note N \"" + folder + L"in\"", stub.inputs);
@@ -206,16 +210,25 @@ TEST(StubTool, PacksListsVerifiesAndExtractsInFoldersTheCodePageCannotHold) {
   for (const wchar_t* command : {L"list ", L"verify "}) {
     const ToolRun run = RunTool(command + package, stub.inputs);
     EXPECT_EQ(0u, run.exit_code) << run.errors;
+    if (command[0] == L'l') {
+      EXPECT_NE(std::string::npos, run.output.find("lib\\x64\\core.dll"))
+          << "stdout: " << run.output << "\nstderr: " << run.errors;
+    }
   }
   const ToolRun extract = RunTool(L"extract " + package + L" -d \"" + folder + L"out\"", stub.inputs);
   ASSERT_EQ(0u, extract.exit_code) << extract.errors;
   EXPECT_EQ(stub.data, ReadWideFile(folder + L"out\\readme.txt"));
   EXPECT_EQ(Bytes("Grüße\r\n"), ReadWideFile(folder + L"out\\Grüße.txt"));
-  for (const wchar_t* name :
-       {L"out\\readme.txt", L"out\\Grüße.txt", L"in\\readme.txt", L"in\\Grüße.txt", L"setup.exe"}) {
-    DeleteFileW((folder + name).c_str());
+  EXPECT_EQ(Bytes("core"), ReadWideFile(folder + L"out\\lib\\x64\\core.dll"));
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"out\\empty").c_str()));
+  for (const wchar_t* side : {L"out\\", L"in\\"}) {
+    for (const wchar_t* name : {L"readme.txt", L"Grüße.txt", L"lib\\x64\\core.dll"}) {
+      DeleteFileW((folder + side + name).c_str());
+    }
+    for (const wchar_t* name : {L"lib\\x64", L"lib", L"empty", L""}) RemoveDirectoryW((folder + side + name).c_str());
   }
-  for (const wchar_t* name : {L"out", L"in", L""}) RemoveDirectoryW((folder + name).c_str());
+  DeleteFileW((folder + L"setup.exe").c_str());
+  RemoveDirectoryW(folder.c_str());
 }
 
 }  // namespace
