@@ -24,14 +24,15 @@ echo "machine: $(nproc) processors, $(grep -m1 'model name' /proc/cpuinfo | cut 
 head -c $((1500 * 4096)) "$CORPUS" | split -b 4096 -d -a 4 - "$work/tree/piece"
 # Piece n goes to module<n mod 100>, every other one a level deeper, in data/.
 for n in $(seq 0 1499); do
-  folder=$work/tree/module$((n % 100))$([ $((n / 100 % 2)) = 1 ] && echo /data)
+  folder=$work/tree/module$((n % 100))
+  [ $((n / 100 % 2)) = 0 ] || folder=$folder/data
   mkdir -p "$folder"
   mv "$work/tree/piece$(printf %04d $n)" "$folder/"
 done
 head -c $((2100 * 1024 * 1024)) /dev/zero |
   openssl enc -aes-128-ctr -K 000102030405060708090a0b0c0d0e0f -iv 0 -nosalt 2> /dev/null > "$work/large/data.bin"
 echo "tree: $(find "$work/tree" -type f | wc -l) files in $(find "$work/tree" -mindepth 1 -type d | wc -l) folders," \
-  "$(du -sb "$work/tree" | cut -f1) bytes; large: $(stat -c %s "$work/large/data.bin") bytes"
+  "$(find "$work/tree" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }') bytes; large: $(stat -c %s "$work/large/data.bin") bytes"
 
 wine_host_lanes
 wine_say_lanes "tree benchmark"
