@@ -36,7 +36,7 @@ using FinalPathProc = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
 // The full path Windows gives for what path names, links not followed; "" where it cannot tell
 // (before Windows Vista, which has no links to files anyway).
 std::string FinalPath(const std::string& path) {
-  static const auto final_path = reinterpret_cast<FinalPathProc>(
+  const auto final_path = reinterpret_cast<FinalPathProc>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
   if (final_path == nullptr) return std::string();
   const HANDLE handle =
