@@ -1,6 +1,8 @@
 // The main window: layout, fonts and handlers.
 #include "app/frm_main.h"
 
+#include <commctrl.h>  // needs windows.h before it
+
 #include "runtime/application.h"
 #include "unpack/unpack.h"
 
@@ -14,6 +16,10 @@ constexpr UINT kTimer1Interval = 2000;
 constexpr int kClientWidth = 316;
 constexpr int kClientHeight = 208;
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// Messages are answered at least this often while the unpacking goes on.
+constexpr DWORD kAnswerIntervalMs = 40;
+// The bar counts in thousandths, which every version of the control holds.
+constexpr int kProgressSteps = 1000;
 
 HFONT MakeFont(int height, int weight) {
   return CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
@@ -123,8 +129,18 @@ void TMainForm::FormDestroy() { PackageStream.reset(); }
 void TMainForm::Timer1Timer() {
   KillTimer(Handle, kTimer1);
   stage_ = Stage::Unpacking;
+  // Below the note, above the bottom line: it takes no other control's place.
+  INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&classes);
+  Progress = AddControl(PROGRESS_CLASSA, WS_CHILD | WS_VISIBLE, kProgressId, 24, 184, 265, 9, nullptr);
+  SendMessageA(Progress, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressSteps));
+  last_answer_ = GetTickCount();
   const UnpackResult result =
-      UnpackPackage(Header, *PackageStream, Checks, TExeDone::Bind<&TMainForm::ExeThreadDone>(this));
+      UnpackPackage(Header, *PackageStream, Checks, TExeDone::Bind<&TMainForm::ExeThreadDone>(this),
+                    TUnpackProgress::Bind<&TMainForm::UnpackHeadway>(this));
+  // Closed while unpacking: everything unpacked is gone, and the quit message ends the run.
+  if (result == UnpackResult::Cancelled) return;
+  SendMessageA(Progress, PBM_SETPOS, kProgressSteps, 0);
   if (result == UnpackResult::NoTempFolder) Application.Fail(StubExit::NoTempFolder);
   if (result == UnpackResult::EntryFailed || result == UnpackResult::Withdrawn) Application.Fail(StubExit::EntryFailed);
   if (result == UnpackResult::Withdrawn) {
@@ -133,6 +149,28 @@ void TMainForm::Timer1Timer() {
     return;
   }
   stage_ = result != UnpackResult::NoTempFolder && Header.RunRequested() ? Stage::Running : Stage::Over;
+}
+
+bool TMainForm::UnpackHeadway(int64_t Done, int64_t Total) {
+  const int position = Total > 0 ? static_cast<int>(Done * kProgressSteps / Total) : 0;
+  if (position != shown_position_ && !closed_) {
+    SendMessageA(Progress, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    shown_position_ = position;
+  }
+  if (GetTickCount() - last_answer_ < kAnswerIntervalMs) return !closed_;
+  MSG message;
+  while (!closed_ && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      // The window is gone; the loop in Application.Run takes the quit message again.
+      closed_ = true;
+      PostQuitMessage(static_cast<int>(message.wParam));
+      break;
+    }
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  last_answer_ = GetTickCount();
+  return !closed_;
 }
 
 void TMainForm::ExeThreadDone(int32_t Code, uint32_t ExitCode) {

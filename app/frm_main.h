@@ -1,7 +1,11 @@
 // frmMain: the stub's only window. It shows the package's title, publisher and welcome note, starts
 // the unpacking two seconds later and ends the application when the worker reports that it is done.
 // Native Win32 controls: static labels, a read-only multi-line edit for the note, an owner-drawn
-// bevel line; a one-shot timer.
+// bevel line, and a progress bar while the unpacking goes on; a one-shot timer.
+//
+// The unpacking runs in the main thread, in pieces: between them the window's messages are
+// answered (UnpackHeadway), so the window stays responsive, and closing it cancels the unpacking.
+// That keeps all window work and every box in the main thread without a second thread to stop.
 #pragma once
 
 #include <windows.h>
@@ -24,7 +28,7 @@ constexpr const char* kLabel1 = "Quorrin Vornix 1.0  (c) 2026 the Vornix develop
 }  // namespace frm_main_messages
 
 // Control identifiers, so that the controls can be told apart from outside.
-enum MainFormControl : int { kNoteId = 1, kBevel1Id, kLabel1Id, kLabel3Id, kLabel4Id, kLabel5Id };
+enum MainFormControl : int { kNoteId = 1, kBevel1Id, kLabel1Id, kLabel3Id, kLabel4Id, kLabel5Id, kProgressId };
 
 class TMainForm {
  public:
@@ -49,6 +53,7 @@ class TMainForm {
   HWND Label3 = nullptr;
   HWND Label4 = nullptr;
   HWND Label5 = nullptr;
+  HWND Progress = nullptr;  // from the start of the unpacking on
   std::unique_ptr<TStream> PackageStream;
   TPackageHeader Header;
   TPackageChecks Checks;
@@ -57,6 +62,9 @@ class TMainForm {
   void FormDestroy();
   void Timer1Timer();
   void ExeThreadDone(int32_t Code, uint32_t ExitCode);
+  // The unpacking's progress handler: moves the bar and, at most every kAnswerIntervalMs, answers
+  // the messages waiting. False once the window has been closed (the quit message came).
+  bool UnpackHeadway(int64_t Done, int64_t Total);
 
  private:
   enum class Stage { Waiting, Unpacking, Running, Over };
@@ -72,6 +80,9 @@ class TMainForm {
   HICON small_icon_ = nullptr;
   bool created_ = false;
   Stage stage_ = Stage::Waiting;
+  DWORD last_answer_ = 0;  // GetTickCount when the messages were last answered
+  int shown_position_ = -1;
+  bool closed_ = false;
 };
 
 }  // namespace vornix

@@ -1,6 +1,7 @@
 // UnpackPackage: the tree's folders are created first; each entry's compressed stream is copied
 // into a scratch file named like the target with the extension ".~~c", and the container
-// decompresses that file into the target.
+// decompresses that file into the target. The caller hears of the headway between the pieces of
+// this work, and may cancel it there.
 #include <memory>
 #include <set>
 
@@ -42,8 +43,49 @@ std::string ScratchPath(const std::string& path) {
          ".~~c";
 }
 
-// Copies count bytes through a fixed buffer, so memory does not grow with the entry.
-void CopyBytes(TStream& from, TStream& to, int64_t count) {
+// Raised through the unpacking when the caller cancels it; no failure of an entry.
+struct UnpackCancelled {};
+
+// Reports the bytes written so far to the caller's progress handler, and raises UnpackCancelled
+// when it answers false.
+class TUnpackHeadway {
+ public:
+  TUnpackHeadway(TUnpackProgress handler, int64_t total) : handler_(handler), total_(total) {}
+  void Add(int64_t bytes) {
+    done_ += bytes;
+    Report();
+  }
+  void Report() const {
+    if (handler_ && !handler_(done_, total_)) throw UnpackCancelled();
+  }
+
+ private:
+  TUnpackProgress handler_;
+  int64_t total_;
+  int64_t done_ = 0;
+};
+
+// Passes writes on to Target and counts them as headway.
+class TCountingStream : public TStream {
+ public:
+  TCountingStream(TStream& target, TUnpackHeadway& headway) : target_(target), headway_(headway) {}
+  int32_t Read(void*, int32_t) override { return -1; }
+  int32_t Write(const void* buffer, int32_t count) override {
+    const int32_t taken = target_.Write(buffer, count);
+    if (taken > 0) headway_.Add(taken);
+    return taken;
+  }
+  int64_t Seek(int64_t offset, SeekOrigin origin) override { return target_.Seek(offset, origin); }
+  int64_t Size() override { return target_.Size(); }
+
+ private:
+  TStream& target_;
+  TUnpackHeadway& headway_;
+};
+
+// Copies count bytes through a fixed buffer, so memory does not grow with the entry; the caller
+// hears of it after every chunk.
+void CopyBytes(TStream& from, TStream& to, int64_t count, const TUnpackHeadway& headway) {
   static constexpr int32_t kChunk = 64 * 1024;
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[kChunk]);
   while (count > 0) {
@@ -51,12 +93,31 @@ void CopyBytes(TStream& from, TStream& to, int64_t count) {
     if (from.Read(buffer.get(), step) != step) throw Exception(package_messages::kReadError);
     if (to.Write(buffer.get(), step) != step) throw Exception("Stream write error");
     count -= step;
+    headway.Report();
   }
+}
+
+// The sum of the entries' original sizes, from each stream's header; an entry whose header cannot be
+// read counts nothing. The package is left where it stood.
+int64_t OriginalTotal(const TPackageHeader& header, TStream& package) {
+  const int64_t position = package.Position();
+  int64_t total = 0;
+  for (const TPackageEntry& entry : header.Entries) {
+    if (package.Seek(entry.Offset, SeekOrigin::Beginning) != entry.Offset) continue;
+    ReadEntryName(package);
+    uint8_t stream_header[8];
+    if (package.Read(stream_header, sizeof stream_header) == sizeof stream_header) {
+      total += uint32_t{stream_header[4]} | (uint32_t{stream_header[5]} << 8) | (uint32_t{stream_header[6]} << 16) |
+               (uint32_t{stream_header[7]} << 24);
+    }
+  }
+  package.Seek(position, SeekOrigin::Beginning);
+  return total;
 }
 
 // expected_hash, when given, is the hash the unpacked bytes must have.
 void UnpackEntry(const TPackageHeader& header, const TPackageEntry& entry, TStream& package, int64_t package_size,
-                 const std::string& scratch_path, const uint32_t* expected_hash) {
+                 const std::string& scratch_path, const uint32_t* expected_hash, TUnpackHeadway& headway) {
   const char* problem = header.IsTree() ? EntryPathProblem(entry.FileName) : EntryNameProblem(entry.FileName);
   if (problem != nullptr) throw Exception(problem);
   ScratchFile scratch(scratch_path);
@@ -65,10 +126,11 @@ void UnpackEntry(const TPackageHeader& header, const TPackageEntry& entry, TStre
   // An entry that runs past the end leaves the package at its end, as a copy into the end would:
   // the entries behind a cut are not attempted.
   if (int64_t{entry.Offset} + entry.Size > package_size) package.Seek(0, SeekOrigin::End);
-  CopyBytes(package, scratch.Stream(), EntryStreamLength(entry, stream_start, package_size));
+  CopyBytes(package, scratch.Stream(), EntryStreamLength(entry, stream_start, package_size), headway);
   scratch.Stream().Seek(0, SeekOrigin::Beginning);
   // The bytes are hashed on their way into the target: the file is never read back.
-  THashingStream hashed(target);
+  TCountingStream counted(target, headway);
+  THashingStream hashed(counted);
   Tlzrw1 container;
   container.InputStream = &scratch.Stream();
   container.OutputStream = &hashed;
@@ -91,8 +153,10 @@ void StartExeThread(const TPackageHeader& header, TExeDone on_done) {
 
 }  // namespace
 
-UnpackResult UnpackPackage(TPackageHeader& Header, TStream& Package, const TPackageChecks& Checks, TExeDone OnDone) {
-  if (!CreateTempFolder()) return UnpackResult::NoTempFolder;
+namespace {
+
+UnpackResult UnpackEntries(TPackageHeader& Header, TStream& Package, const TPackageChecks& Checks,
+                           TUnpackHeadway& headway) {
   const int64_t package_size = Package.Size();
   UnpackResult result = UnpackResult::Unpacked;
   auto fail = [&result](const std::string& path) {
@@ -103,21 +167,42 @@ UnpackResult UnpackPackage(TPackageHeader& Header, TStream& Package, const TPack
   // replace the first.
   std::set<std::string> paths;
   for (const std::string& folder : Header.Folders) {
+    headway.Report();
     paths.insert(FoldedPath(folder));
     if (!CreateDirectoryA((TempFolder + folder).c_str(), nullptr)) fail(TempFolder + folder);
   }
   for (size_t i = 0; i < Header.Entries.size() && Package.Position() < package_size; ++i) {
+    headway.Report();
     TPackageEntry& entry = Header.Entries[i];
     Package.Seek(entry.Offset, SeekOrigin::Beginning);
     entry.FileName = ReadEntryName(Package);
     const std::string scratch_path = ScratchPath(entry.FileName);
     try {
       if (Header.IsTree() && !paths.insert(FoldedPath(entry.FileName)).second) throw Exception(entry.FileName);
-      UnpackEntry(Header, entry, Package, package_size, scratch_path,
-                  Checks.Carried() ? &Checks.EntryHash[i] : nullptr);
+      UnpackEntry(Header, entry, Package, package_size, scratch_path, Checks.Carried() ? &Checks.EntryHash[i] : nullptr,
+                  headway);
+    } catch (const UnpackCancelled&) {
+      throw;
     } catch (...) {
       fail(scratch_path);
     }
+  }
+  return result;
+}
+
+}  // namespace
+
+UnpackResult UnpackPackage(TPackageHeader& Header, TStream& Package, const TPackageChecks& Checks, TExeDone OnDone,
+                           TUnpackProgress OnProgress) {
+  if (!CreateTempFolder()) return UnpackResult::NoTempFolder;
+  TUnpackHeadway headway(OnProgress, OnProgress ? OriginalTotal(Header, Package) : 0);
+  UnpackResult result = UnpackResult::Unpacked;
+  try {
+    headway.Report();
+    result = UnpackEntries(Header, Package, Checks, headway);
+  } catch (const UnpackCancelled&) {
+    RemoveUnpacked();
+    return UnpackResult::Cancelled;
   }
   if (result == UnpackResult::EntryFailed && Checks.Carried()) {
     RemoveUnpacked();

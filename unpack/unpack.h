@@ -40,9 +40,16 @@ using TExeDone = TBoundHandler<void(int32_t Code, uint32_t ExitCode)>;
 // "Could not create temporary path!" when the folder cannot be created or its path does not fit.
 bool CreateTempFolder();
 
+// Told of the unpacking's headway between its pieces of work, in the caller's thread: Done of Total
+// bytes written over all entries (Total being the sum of the entries' original sizes). It is called
+// at least once per 64 KB read or written, so the caller can answer its window's messages there.
+// Returning false cancels the unpacking.
+using TUnpackProgress = TBoundHandler<bool(int64_t Done, int64_t Total)>;
+
 // Withdrawn: an entry of a package that carries checksums failed, so everything unpacked has been
-// removed with the folder and nothing is run.
-enum class UnpackResult { Unpacked, EntryFailed, NoTempFolder, Withdrawn };
+// removed with the folder and nothing is run. Cancelled: OnProgress said to stop; likewise
+// everything unpacked has been removed and nothing is run.
+enum class UnpackResult { Unpacked, EntryFailed, NoTempFolder, Withdrawn, Cancelled };
 
 // Creates the unpack folder, then the tree's folders and every entry in it (a failing folder or
 // entry shows the could-not-create box and the loop goes on) and, when the header asks for it,
@@ -50,7 +57,8 @@ enum class UnpackResult { Unpacked, EntryFailed, NoTempFolder, Withdrawn };
 // has been read (ReadEntryTable). When the folder cannot be created nothing else is done. When
 // Checks carries the entries' hashes, an entry whose bytes do not match fails like a damaged one,
 // and any failed entry withdraws the package.
-UnpackResult UnpackPackage(TPackageHeader& Header, TStream& Package, const TPackageChecks& Checks, TExeDone OnDone);
+UnpackResult UnpackPackage(TPackageHeader& Header, TStream& Package, const TPackageChecks& Checks, TExeDone OnDone,
+                           TUnpackProgress OnProgress);
 
 // Removes everything inside the unpack folder, deepest first, and the folder itself; false when the
 // folder is still there. A junction or symbolic link inside is removed as itself: nothing it points

@@ -1,12 +1,15 @@
 // The stub's start-up and its ways out, end to end: a damaged package is refused with its box before
 // any window shows; reserved header bytes are ignored; the two-second timer unpacks once; closing
 // early ends with 5; the unpack folder is found or refused under the temporary directory; and the
-// error boxes carry their modality, buttons, icon and place on top. (The window itself:
-// stub_window_tests.cpp.)
+// error boxes carry their modality, buttons, icon and place on top; a large unpacking shows its
+// progress, answers and can be cancelled. (The window itself: stub_window_tests.cpp.)
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <commctrl.h>  // needs windows.h before it
+
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -296,6 +299,86 @@ TEST(StubClosedEarly, WhileTheProgramsChildRunsEndsAtOnceWithFiveAndLeavesTheFil
   EXPECT_TRUE(WaitForChange(
       stub.folder, [&] { return FileExists(stub.marker + ".second"); }, 15000));
   EXPECT_EQ((std::vector<std::string>{"launcher.exe", "second.exe"}), FolderNames(stub.UnpackFolder(1)));
+}
+
+// ---------------------------------------------------------------------------------------------
+// A large unpacking: the progress bar, the window answering throughout, and closing it to cancel.
+
+// 32 MB of noise coded with LZH, which decodes slowly enough to watch (some seconds under Wine),
+// then marker.exe to run; built once for the tests below.
+const std::vector<uint8_t>& LargePackage() {
+  static const std::vector<uint8_t> package = [] {
+    std::vector<uint8_t> noise(32 << 20);
+    uint32_t state = 7;
+    for (uint8_t& byte : noise) {
+      state = state * 1664525u + 1013904223u;
+      byte = static_cast<uint8_t>(state >> 24);
+    }
+    return BuildPackage("Large", "Vornix tests", "", 1, kRunAfterUnpack,
+                        {{"data.bin", std::move(noise), 0}, {"marker.exe", PayloadProgram(), 1}});
+  }();
+  return package;
+}
+
+HWND ProgressBar(HWND main) { return FindWindowExA(main, nullptr, "msctls_progress32", nullptr); }
+
+// The bar's position, asked as any other process asks; -1 when the window did not answer in time.
+LRESULT AskPosition(HWND bar, UINT limit_ms) {
+  DWORD_PTR position = 0;
+  if (SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, limit_ms, &position) == 0) return -1;
+  return static_cast<LRESULT>(position);
+}
+
+TEST(StubProgress, BarMovesWithTheUnpackingAndTheWindowAnswersThroughout) {
+  StubCase stub("progress");
+  stub.WritePackage(LargePackage());
+  RunningStub running(stub);
+  HWND main = running.MainWindow();
+  ASSERT_NE(nullptr, main);
+  HWND bar = nullptr;
+  ASSERT_TRUE(Eventually([&] { return (bar = ProgressBar(main)) != nullptr; }, 10000));
+  // Below the note and above the foot line.
+  RECT place;
+  GetWindowRect(bar, &place);
+  MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&place), 2);
+  EXPECT_EQ((std::vector<LONG>{24, 184, 289, 193}),
+            (std::vector<LONG>{place.left, place.top, place.right, place.bottom}));
+  // Until the program starts: every question answered within a second (the unpacking takes some).
+  std::vector<LRESULT> positions;
+  DWORD slowest = 0;
+  while (!FileExists(stub.marker) && WaitForSingleObject(running.Handle(), 20) == WAIT_TIMEOUT) {
+    const DWORD asked = GetTickCount();
+    const LRESULT position = AskPosition(bar, 1000);
+    slowest = std::max(slowest, GetTickCount() - asked);
+    if (!IsWindow(bar)) break;
+    ASSERT_NE(-1, position) << "the window did not answer for a second";
+    if (positions.empty() || position != positions.back()) positions.push_back(position);
+  }
+  std::printf("the window's slowest answer while unpacking: %lu ms\n", static_cast<unsigned long>(slowest));
+  EXPECT_GE(positions.size(), 4u) << "the bar did not move";
+  EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+  const StubRun run = running.Watch();
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(0u, run.exit_code);
+  EXPECT_TRUE(run.boxes.empty());
+  EXPECT_TRUE(FolderNames(stub.temp_folder).empty());
+}
+
+TEST(StubClosedEarly, WhileUnpackingStopsEndsWithFiveAndLeavesNothing) {
+  StubCase stub("closed while unpacking");
+  stub.WritePackage(LargePackage());
+  RunningStub running(stub);
+  HWND main = running.MainWindow();
+  ASSERT_NE(nullptr, main);
+  HWND bar = nullptr;
+  ASSERT_TRUE(Eventually([&] { return (bar = ProgressBar(main)) != nullptr && AskPosition(bar, 1000) > 0; }, 20000));
+  CloseWindowAsUser(main);
+  const StubRun run = running.Watch(15000);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(5u, run.exit_code);
+  EXPECT_TRUE(run.boxes.empty());
+  EXPECT_TRUE(FolderNames(stub.temp_folder).empty());
+  EXPECT_FALSE(FileExists(stub.marker)) << "the program ran";
 }
 
 // ---------------------------------------------------------------------------------------------
