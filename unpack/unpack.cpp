@@ -1,8 +1,6 @@
-// UnpackPackage: the tree's folders are created first; each entry's compressed stream is copied
-// into a scratch file named like the target with the extension ".~~c", and the container
-// decompresses that file into the target. The caller hears of the headway between the pieces of
-// this work, and may cancel it there.
-#include <memory>
+// UnpackPackage: the tree's folders are created first; the container decompresses each entry's
+// compressed stream straight from the package into the target. The caller hears of the headway
+// between the pieces of this work, and may cancel it there.
 #include <set>
 
 #include "compression/lzrw1.h"
@@ -15,27 +13,8 @@
 namespace vornix {
 namespace {
 
-// The scratch file of one entry: created empty, closed and deleted when the entry's step ends,
-// whichever way it ends.
-class ScratchFile {
- public:
-  explicit ScratchFile(std::string path)
-      : path_(std::move(path)), stream_(std::make_unique<TFileStream>(path_, TFileStream::Mode::Create)) {}
-  ~ScratchFile() {
-    stream_.reset();
-    FileDelete(path_);
-  }
-  ScratchFile(const ScratchFile&) = delete;
-  ScratchFile& operator=(const ScratchFile&) = delete;
-  TStream& Stream() { return *stream_; }
-
- private:
-  std::string path_;
-  std::unique_ptr<TFileStream> stream_;
-};
-
-// The target path with everything from the file name's last dot on replaced by ".~~c"; a dot in a
-// folder of the path is no extension.
+// The target path with everything from the file name's last dot on replaced by ".~~c": the path the
+// could-not-create box names. A dot in a folder of the path is no extension.
 std::string ScratchPath(const std::string& path) {
   const size_t name_start = path.rfind('\\') == std::string::npos ? 0 : path.rfind('\\') + 1;
   const size_t dot = path.rfind('.');
@@ -83,20 +62,6 @@ class TCountingStream : public TStream {
   TUnpackHeadway& headway_;
 };
 
-// Copies count bytes through a fixed buffer, so memory does not grow with the entry; the caller
-// hears of it after every chunk.
-void CopyBytes(TStream& from, TStream& to, int64_t count, const TUnpackHeadway& headway) {
-  static constexpr int32_t kChunk = 64 * 1024;
-  std::unique_ptr<uint8_t[]> buffer(new uint8_t[kChunk]);
-  while (count > 0) {
-    const int32_t step = count < kChunk ? static_cast<int32_t>(count) : kChunk;
-    if (from.Read(buffer.get(), step) != step) throw Exception(package_messages::kReadError);
-    if (to.Write(buffer.get(), step) != step) throw Exception("Stream write error");
-    count -= step;
-    headway.Report();
-  }
-}
-
 // The sum of the entries' original sizes, from each stream's header; an entry whose header cannot be
 // read counts nothing. The package is left where it stood.
 int64_t OriginalTotal(const TPackageHeader& header, TStream& package) {
@@ -117,26 +82,27 @@ int64_t OriginalTotal(const TPackageHeader& header, TStream& package) {
 
 // expected_hash, when given, is the hash the unpacked bytes must have.
 void UnpackEntry(const TPackageHeader& header, const TPackageEntry& entry, TStream& package, int64_t package_size,
-                 const std::string& scratch_path, const uint32_t* expected_hash, TUnpackHeadway& headway) {
+                 const uint32_t* expected_hash, TUnpackHeadway& headway) {
   const char* problem = header.IsTree() ? EntryPathProblem(entry.FileName) : EntryNameProblem(entry.FileName);
   if (problem != nullptr) throw Exception(problem);
-  ScratchFile scratch(scratch_path);
   TFileStream target(TempFolder + entry.FileName, TFileStream::Mode::Create);
   const int64_t stream_start = package.Position();
-  // An entry that runs past the end leaves the package at its end, as a copy into the end would:
-  // the entries behind a cut are not attempted.
+  // An entry that runs past the end leaves the package at its end: the entries behind a cut are not
+  // attempted.
   if (int64_t{entry.Offset} + entry.Size > package_size) package.Seek(0, SeekOrigin::End);
-  CopyBytes(package, scratch.Stream(), EntryStreamLength(entry, stream_start, package_size), headway);
-  scratch.Stream().Seek(0, SeekOrigin::Beginning);
+  const int64_t length = EntryStreamLength(entry, stream_start, package_size);
+  // The stream is decoded where it lies, read through a window that ends with the entry.
+  TStreamWindow stream(package, stream_start, length);
   // The bytes are hashed on their way into the target: the file is never read back.
   TCountingStream counted(target, headway);
   THashingStream hashed(counted);
   Tlzrw1 container;
-  container.InputStream = &scratch.Stream();
+  container.InputStream = &stream;
   container.OutputStream = &hashed;
   container.CompressionMethod = 0;
   container.UseStreams = true;
   container.Decompress();
+  package.Seek(stream_start + length, SeekOrigin::Beginning);
   if (expected_hash != nullptr && hashed.Value() != *expected_hash) {
     throw Exception(package_messages::kChecksumMismatch);
   }
@@ -179,8 +145,7 @@ UnpackResult UnpackEntries(TPackageHeader& Header, TStream& Package, const TPack
     const std::string scratch_path = ScratchPath(entry.FileName);
     try {
       if (Header.IsTree() && !paths.insert(FoldedPath(entry.FileName)).second) throw Exception(entry.FileName);
-      UnpackEntry(Header, entry, Package, package_size, scratch_path, Checks.Carried() ? &Checks.EntryHash[i] : nullptr,
-                  headway);
+      UnpackEntry(Header, entry, Package, package_size, Checks.Carried() ? &Checks.EntryHash[i] : nullptr, headway);
     } catch (const UnpackCancelled&) {
       throw;
     } catch (...) {
