@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -48,25 +47,27 @@ class Tlzrw1 {
   void CheckRead(int32_t actual, int32_t expected);
   void CheckWrite(int32_t actual, int32_t expected);
 
-  // The LZH coder's byte source and sink, one byte per call in practice: the common case is
-  // inline, the window refill and flush are not.
+  // The LZH coder's byte source and sink, one byte per call in practice: that case is inline and
+  // needs no registers saved; any other count, the window refill and the flush are not inline.
   void CoderRead(uint8_t* dest, uint16_t count, uint16_t& delivered) {
-    if (ReadPos <= ReadFill && ReadPos + count <= ReadFill + 1) {
-      CopyBytes(dest, ReadWindow + ReadPos - 1, count);
-      ReadPos = static_cast<uint16_t>(ReadPos + count);
-      delivered = count;
+    const int32_t position = ReadPos;
+    if (count == 1 && position <= ReadFill) {
+      *dest = ReadWindow[position - 1];
+      ReadPos = static_cast<uint16_t>(position + 1);
+      delivered = 1;
       return;
     }
-    RefillAndRead(dest, count, delivered);
+    ReadMany(dest, count, delivered);
   }
   void CoderWrite(const uint8_t* source, uint16_t count, uint16_t& written) {
-    if (count != 0 && WritePos + count <= kWindowSize + 1) {
-      CopyBytes(WriteWindow + WritePos - 1, source, count);
-      WritePos = static_cast<uint16_t>(WritePos + count);
-      written = count;
+    const int32_t position = WritePos;
+    if (count == 1 && position <= kWindowSize) {
+      WriteWindow[position - 1] = *source;
+      WritePos = static_cast<uint16_t>(position + 1);
+      written = 1;
       return;
     }
-    FlushAndWrite(source, count, written);
+    WriteMany(source, count, written);
   }
 
   TProgressEvent OnProgress;
@@ -102,14 +103,8 @@ class Tlzrw1 {
   // Releases the buffers and closes the files of one operation, whichever way it ends.
   class OperationGuard;
 
-  static void CopyBytes(uint8_t* dest, const uint8_t* source, uint16_t count) {
-    if (count == 1) {
-      *dest = *source;
-    } else {
-      std::memcpy(dest, source, count);
-    }
-  }
-
+  void ReadMany(uint8_t* dest, uint16_t count, uint16_t& delivered);
+  void WriteMany(const uint8_t* source, uint16_t count, uint16_t& written);
   void RefillAndRead(uint8_t* dest, uint16_t count, uint16_t& delivered);
   void FlushAndWrite(const uint8_t* source, uint16_t count, uint16_t& written);
   void AllocateBuffers(const char* failure);
