@@ -152,12 +152,13 @@ void TMainForm::Timer1Timer() {
 }
 
 bool TMainForm::UnpackHeadway(int64_t Done, int64_t Total) {
+  // The bar too is moved only this often: each move repaints it, which costs more than the bytes.
+  if (GetTickCount() - last_answer_ < kAnswerIntervalMs) return !closed_;
   const int position = Total > 0 ? static_cast<int>(Done * kProgressSteps / Total) : 0;
   if (position != shown_position_ && !closed_) {
     SendMessageA(Progress, PBM_SETPOS, static_cast<WPARAM>(position), 0);
     shown_position_ = position;
   }
-  if (GetTickCount() - last_answer_ < kAnswerIntervalMs) return !closed_;
   MSG message;
   while (!closed_ && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {

@@ -62,8 +62,8 @@ class TMainForm {
   void FormDestroy();
   void Timer1Timer();
   void ExeThreadDone(int32_t Code, uint32_t ExitCode);
-  // The unpacking's progress handler: moves the bar and, at most every kAnswerIntervalMs, answers
-  // the messages waiting. False once the window has been closed (the quit message came).
+  // The unpacking's progress handler: every kAnswerIntervalMs, moves the bar and answers the
+  // messages waiting. False once the window has been closed (the quit message came).
   bool UnpackHeadway(int64_t Done, int64_t Total);
 
  private:

@@ -490,17 +490,18 @@ Folders WorkFolders() {
 int RunPackages(int runs, int count, char** paths) {
   const Folders folders = WorkFolders();
   StubRunner runner(folders);
-  std::printf("%-40s %12s | %9s %10s   (seconds, median of %d runs)\n", "package", "bytes", "unpack", "end->rmdir",
-              runs);
+  std::printf("%-40s %12s | %9s %10s %9s   (seconds, median of %d runs)\n", "package", "bytes", "unpack", "end->rmdir",
+              "end->exit", runs);
   for (int i = 0; i < count; ++i) {
     std::vector<StubRun> stub;
     for (int r = 0; r < runs; ++r) stub.push_back(runner.Run(paths[i], 0));
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     GetFileAttributesExA(paths[i], GetFileExInfoStandard, &data);
     const unsigned long long bytes = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    std::printf("%-40s %12llu | %9.3f %10.3f\n", paths[i], bytes,
+    std::printf("%-40s %12llu | %9.3f %10.3f %9.3f\n", paths[i], bytes,
                 Median(Each(stub, [](const StubRun& run) { return run.unpack; })),
-                Median(Each(stub, [](const StubRun& run) { return run.folder_removed; })));
+                Median(Each(stub, [](const StubRun& run) { return run.folder_removed; })),
+                Median(Each(stub, [](const StubRun& run) { return run.after_payload; })));
   }
   DeleteTree(folders.work);
   return 0;
