@@ -15,30 +15,18 @@ corpus=$CORPUS
 win_corpus="Z:${corpus//\//\\}"  # Wine maps / to drive Z:
 
 source cmake/wine-env.sh
+source bench/stub_bench_lane.sh
 echo "machine: $(nproc) processors, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs); $(wine --version)"
 wine_say_lanes "stub benchmark"
 for lane in $VORNIX_WINE_LANES; do
-  wine_lane $lane
-  wine_lane_build $lane build-win-bench
-  build=$lane_build
-  cmake --no-warn-unused-cli -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=$lane_toolchain \
-    -DCMAKE_BUILD_TYPE=Release -DVORNIX_BUILD_BENCH=ON > /dev/null
-  cmake --build "$build" --target stub_bench > /dev/null
+  stub_bench_build $lane
 
   echo
   echo "== $lane lane: the $([ $lane = x86 ] && echo 32 || echo 64)-bit stub"
   echo "stub: $(cat "$build/app/vornix_stub.exe.size") bytes before padding ($build/app/vornix_stub.exe.size)"
   echo
   echo "\$ wine $build/bench/stub_bench.exe '$win_corpus' $runs   # WINEPREFIX=$build/wineprefix, on Xvfb"
-  export WINEPREFIX=$PWD/$build/wineprefix
-  wine_prefix_ready "$WINEPREFIX"
-  wineserver -k 2> /dev/null || true
-  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-    wineserver -p
-    status=0
-    cmake/wine-run.sh "$VORNIX_WINE_LANE" "$WINEPREFIX" "$0/bench/stub_bench.exe" "$1" "$2" || status=$?
-    wineserver -k
-    exit $status' "$build" "$win_corpus" "$runs"
+  stub_bench_run "$win_corpus" "$runs"
 done
 build=build-win-bench
 

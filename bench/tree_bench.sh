@@ -12,6 +12,7 @@ cd "$(dirname "$0")/.."
 runs=${1:-3}
 source bench/corpus.sh
 source cmake/wine-env.sh
+source bench/stub_bench_lane.sh
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build build --target vornix > /dev/null
@@ -37,12 +38,7 @@ echo "tree: $(find "$work/tree" -type f | wc -l) files in $(find "$work/tree" -m
 wine_host_lanes
 wine_say_lanes "tree benchmark"
 for lane in $VORNIX_WINE_LANES; do
-  wine_lane $lane
-  wine_lane_build $lane build-win-bench
-  build=$lane_build
-  cmake --no-warn-unused-cli -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=$lane_toolchain \
-    -DCMAKE_BUILD_TYPE=Release -DVORNIX_BUILD_BENCH=ON > /dev/null
-  cmake --build "$build" --target stub_bench > /dev/null
+  stub_bench_build $lane
   cp "$build/bench/stub_payload.exe" "$work/tree/setup.exe"
   cp "$build/bench/stub_payload.exe" "$work/large/setup.exe"
 
@@ -64,15 +60,7 @@ for lane in $VORNIX_WINE_LANES; do
 
   echo
   echo "== $lane lane: the stub under Wine"
-  export WINEPREFIX=$PWD/$build/wineprefix
-  wine_prefix_ready "$WINEPREFIX"
-  wineserver -k 2> /dev/null || true
-  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-    wineserver -p
-    status=0
-    cmake/wine-run.sh "$VORNIX_WINE_LANE" "$WINEPREFIX" "$0/bench/stub_bench.exe" --packages "$1" "$2" "$3" || status=$?
-    wineserver -k
-    exit $status' "$build" "$runs" "Z:${work//\//\\}\\tree-$lane.exe" "Z:${work//\//\\}\\large-$lane.exe"
+  stub_bench_run --packages "$runs" "Z:${work//\//\\}\\tree-$lane.exe" "Z:${work//\//\\}\\large-$lane.exe"
   rm -f "$work"/*-$lane.exe
 done
 rm -rf "$work"

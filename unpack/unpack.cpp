@@ -4,6 +4,7 @@
 #include <set>
 
 #include "compression/lzrw1.h"
+#include "compression/unaligned.h"
 #include "package/checksum.h"
 #include "package/entry_name.h"
 #include "runtime/application.h"
@@ -72,8 +73,7 @@ int64_t OriginalTotal(const TPackageHeader& header, TStream& package) {
     ReadEntryName(package);
     uint8_t stream_header[8];
     if (package.Read(stream_header, sizeof stream_header) == sizeof stream_header) {
-      total += uint32_t{stream_header[4]} | (uint32_t{stream_header[5]} << 8) | (uint32_t{stream_header[6]} << 16) |
-               (uint32_t{stream_header[7]} << 24);
+      total += LoadLE32(stream_header + 4);
     }
   }
   package.Seek(position, SeekOrigin::Beginning);

@@ -322,6 +322,20 @@ const std::vector<uint8_t>& LargePackage() {
 
 HWND ProgressBar(HWND main) { return FindWindowExA(main, nullptr, "msctls_progress32", nullptr); }
 
+// The large package, started: its case, the running stub and its main window.
+struct LargeUnpacking {
+  explicit LargeUnpacking(const char* name)
+      : stub(name), written(Write(stub)), running(stub), main(running.MainWindow()) {}
+  static bool Write(const StubCase& stub) {
+    stub.WritePackage(LargePackage());
+    return true;
+  }
+  StubCase stub;
+  bool written;
+  RunningStub running;
+  HWND main;
+};
+
 // The bar's position, asked as any other process asks; -1 when the window did not answer in time.
 LRESULT AskPosition(HWND bar, UINT limit_ms) {
   DWORD_PTR position = 0;
@@ -330,10 +344,10 @@ LRESULT AskPosition(HWND bar, UINT limit_ms) {
 }
 
 TEST(StubProgress, BarMovesWithTheUnpackingAndTheWindowAnswersThroughout) {
-  StubCase stub("progress");
-  stub.WritePackage(LargePackage());
-  RunningStub running(stub);
-  HWND main = running.MainWindow();
+  LargeUnpacking unpacking("progress");
+  const StubCase& stub = unpacking.stub;
+  RunningStub& running = unpacking.running;
+  HWND main = unpacking.main;
   ASSERT_NE(nullptr, main);
   HWND bar = nullptr;
   ASSERT_TRUE(Eventually([&] { return (bar = ProgressBar(main)) != nullptr; }, 10000));
@@ -365,10 +379,10 @@ TEST(StubProgress, BarMovesWithTheUnpackingAndTheWindowAnswersThroughout) {
 }
 
 TEST(StubClosedEarly, WhileUnpackingStopsEndsWithFiveAndLeavesNothing) {
-  StubCase stub("closed while unpacking");
-  stub.WritePackage(LargePackage());
-  RunningStub running(stub);
-  HWND main = running.MainWindow();
+  LargeUnpacking unpacking("closed while unpacking");
+  const StubCase& stub = unpacking.stub;
+  RunningStub& running = unpacking.running;
+  HWND main = unpacking.main;
   ASSERT_NE(nullptr, main);
   HWND bar = nullptr;
   ASSERT_TRUE(Eventually([&] { return (bar = ProgressBar(main)) != nullptr && AskPosition(bar, 1000) > 0; }, 20000));
