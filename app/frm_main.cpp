@@ -154,7 +154,9 @@ void TMainForm::Timer1Timer() {
 bool TMainForm::UnpackHeadway(int64_t Done, int64_t Total) {
   // The bar too is moved only this often: each move repaints it, which costs more than the bytes.
   if (GetTickCount() - last_answer_ < kAnswerIntervalMs) return !closed_;
-  const int position = Total > 0 ? static_cast<int>(Done * kProgressSteps / Total) : 0;
+  // In floating point: a 64-bit division would bring the runtime's division routines into the stub.
+  const int position =
+      Total > 0 ? static_cast<int>(static_cast<double>(Done) * kProgressSteps / static_cast<double>(Total)) : 0;
   if (position != shown_position_ && !closed_) {
     SendMessageA(Progress, PBM_SETPOS, static_cast<WPARAM>(position), 0);
     shown_position_ = position;

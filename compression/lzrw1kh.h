@@ -23,6 +23,8 @@ constexpr uint8_t BlockStored = 0x80;
 // to SourceSize + 6 bytes before it falls back to a stored block.
 constexpr uint32_t kLzrBlockSize = 32768;
 constexpr uint32_t kLzrBufferSize = kLzrBlockSize + 16;
+// Entries of the compressor's hash table, one for each 12-bit hash of 3 bytes.
+constexpr uint32_t kLzrHashSize = 4096;
 
 class TLZR {
  public:

@@ -1,7 +1,6 @@
 // LZRW1/KH block compression.
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "compression/lzrw1kh.h"
 #include "compression/unaligned.h"
@@ -9,19 +8,16 @@
 namespace vornix {
 namespace {
 
-constexpr uint32_t kHashSize = 4096;
 constexpr uint32_t kMaxOffset = 4095;
 constexpr uint32_t kMinMatch = 3;
 constexpr uint32_t kMaxMatch = 18;
 constexpr uint32_t kMinRun = 16;
 constexpr uint32_t kMaxRun = 4095;
 
-const char kNoHashMemory[] = "LZRW1KH : no memory for HASH table";
-
 // The hash of the 3 bytes at p: (((p0 << 8) xor (p1 << 4) xor p2) * 40543 >> 4) and 0xFFF.
 inline uint32_t Hash(const uint8_t* p) {
   const uint32_t key = (uint32_t{p[0]} << 8) ^ (uint32_t{p[1]} << 4) ^ p[2];
-  return ((key * 40543u) >> 4) & (kHashSize - 1);
+  return ((key * 40543u) >> 4) & (kLzrHashSize - 1);
 }
 
 // Length of the run of bytes equal to source[x], counting source[x], capped at kMaxRun.
@@ -53,10 +49,6 @@ inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) 
 
 }  // namespace
 
-TLZR::TLZR() : HashTable(new (std::nothrow) int16_t[kHashSize]) {
-  if (!HashTable) throw ELzrw1KHCompressor(kNoHashMemory);
-}
-
 // Kept inline: it runs at every position that is not inside a run or a match. The table comes as
 // a plain pointer so that byte stores into the destination (which may alias anything) do not force
 // it to be reloaded.
@@ -79,7 +71,7 @@ inline bool TLZR::FindMatch(const uint8_t* source, uint32_t x, uint32_t SourceSi
 uint16_t TLZR::CompressBlock(const uint8_t* source, uint8_t* dest, uint16_t SourceSize) {
   const uint32_t size = SourceSize;
   int16_t* const table = HashTable.get();
-  std::memset(table, 0xFF, kHashSize * sizeof(int16_t));
+  std::memset(table, 0xFF, kLzrHashSize * sizeof(int16_t));
   dest[0] = BlockCompressed;
   uint32_t x = 0;        // source position
   uint32_t y = 3;        // output position

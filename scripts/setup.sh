@@ -12,7 +12,7 @@ packages=(
   fonts-wine                                        # the only fonts Wine draws with here (cmake/wine-env.sh)
   libxxhash-dev xxhash osslsigncode openssl         # the packages' checksums; signed packages in the tests
   wixl                                              # a Windows Installer package for the stub tests
-  icoutils python3-pefile                           # publishers' icons; the packages' PE headers read back
+  icoutils python3-pefile libpng-dev                # publishers' icons; the packages' PE headers read back
   help2man man-db                                   # the manual page, made from vornix --help, and man -l
   # the benchmark corpus: Windows programs and libraries (Wine's, above), headers, manuals, icons, fonts
   libwine:i386 libwine:amd64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
@@ -35,4 +35,11 @@ for attempt in 1 2 3; do
   echo "setup: apt-get update failed (attempt $attempt of 3)" >&2
   [ "$attempt" -lt 3 ] && sleep 15
 done
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" > /dev/null
+install() { DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@" > /dev/null; }
+# When the security index of one architecture lags behind the other's, a library that must have the
+# same version on both (libzstd1 for wine32) cannot be resolved: take the release's own versions then.
+release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+install "${missing[@]}" || {
+  echo "setup: retrying with the packages of $release itself" >&2
+  install -t "$release" --allow-downgrades "${missing[@]}"
+}

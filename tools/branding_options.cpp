@@ -2,6 +2,7 @@
 #include "tools/branding_options.h"
 
 #include "package/package_layout.h"
+#include "resources/icon_png.h"
 #include "resources/pe_image.h"
 #include "resources/stub_branding.h"
 #include "tools/codepage.h"
@@ -44,10 +45,15 @@ std::u16string Utf16Option(const TArguments& arguments, const char* name) {
   }
 }
 
-// The icon's images; a file larger than the whole room cannot fit and is not read.
-std::vector<IconImage> ReadIcon(const std::string& path, int64_t room) {
-  const std::vector<uint8_t> bytes = ReadSmallInput(path, "the icon", room, [room](int64_t size) {
-    return "the icon is " + std::to_string(size) + " bytes; the stub has room for " + std::to_string(room);
+// The stub's room is at most PackageOffset (332 KB), and only 256-pixel bitmaps shrink (as PNG), each
+// from 264 KB: 4 MiB is fifteen of them, far more than any icon that can fit, and a larger file is
+// not read.
+constexpr int64_t kMaxIconFileSize = 4 << 20;
+
+std::vector<IconImage> ReadIcon(const std::string& path) {
+  const std::vector<uint8_t> bytes = ReadSmallInput(path, "the icon", kMaxIconFileSize, [](int64_t size) {
+    return "the icon is " + std::to_string(size) + " bytes; vornix reads icons of at most " +
+           std::to_string(kMaxIconFileSize);
   });
   try {
     return ReadIconFile(bytes);
@@ -69,12 +75,6 @@ PackStub BrandPackStub(const TArguments& Arguments, std::vector<uint8_t> Stub, c
   const auto unfit = [&StubName](const Exception& failure) {
     return Exception(StubName + ": the stub cannot take the package's resources: " + failure.Message());
   };
-  int64_t room = 0;
-  try {
-    room = TPeImage(Stub).ResourceRoom(PackageOffset);
-  } catch (const Exception& failure) {
-    throw unfit(failure);
-  }
 
   StubBranding branding;
   branding.Title = Utf16Option(Arguments, "title");
@@ -90,13 +90,21 @@ PackStub BrandPackStub(const TArguments& Arguments, std::vector<uint8_t> Stub, c
     branding.Numbers = ParseVersion(Arguments.Value("product-version"));
     branding.Version = ToUtf16(Arguments.Value("product-version"));
   }
-  if (Arguments.Has("icon")) branding.Icon = ReadIcon(Arguments.Value("icon"), room);
+  if (Arguments.Has("icon")) branding.Icon = ReadIcon(Arguments.Value("icon"));
 
-  BrandedStub branded;
-  try {
-    branded = BrandStub(Stub, branding, PackageOffset);
-  } catch (const Exception& failure) {
-    throw unfit(failure);
+  const auto brand = [&] {
+    try {
+      return BrandStub(Stub, branding, PackageOffset);
+    } catch (const Exception& failure) {
+      throw unfit(failure);
+    }
+  };
+  BrandedStub branded = brand();
+  // An icon that fits is stored byte for byte as given; only one that does not has its 256-pixel
+  // bitmaps stored as PNG.
+  if (!branded.Fits() && !branding.Icon.empty()) {
+    branding.Icon = BitmapsAsPng(branding.Icon);
+    branded = brand();
   }
   if (!branded.Fits()) {
     throw Exception((Arguments.Has("icon") ? Arguments.Value("icon") : StubName) + ": the resources would take " +

@@ -17,7 +17,8 @@ struct PackStub {
   int64_t Room = 0;
 };
 
-// Stub (read from StubName) with the package's resources. A stub that is no PE image is taken as it
+// Stub (read from StubName) with the package's resources; an icon that does not fit as given has
+// its 256-pixel bitmaps stored as PNG (BitmapsAsPng). A stub that is no PE image is taken as it
 // is, unless --icon, --product-version or --copyright ask for resources. Raises UsageError for a
 // malformed --product-version, and Exception naming the stub or the icon for everything else that
 // keeps the resources out: an unreadable or invalid icon, a stub that cannot take them, too little

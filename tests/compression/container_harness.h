@@ -17,7 +17,13 @@ enum class Mode { Stream, File };
 
 inline const char* ModeName(Mode mode) { return mode == Mode::Stream ? "stream" : "file"; }
 
-inline std::string TempPath(const std::string& leaf) { return ::testing::TempDir() + "vornix_" + leaf; }
+// A file of the running test's own: ctest runs the tests in parallel processes.
+inline std::string TempPath(const std::string& leaf) {
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() + "_" : "";
+  for (char& c : name) c = c == '/' ? '_' : c;
+  return ::testing::TempDir() + "vornix_" + name + leaf;
+}
 
 inline void WriteFile(const std::string& name, const Bytes& data) {
   std::ofstream out(name, std::ios::binary | std::ios::trunc);
