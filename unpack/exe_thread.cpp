@@ -17,18 +17,6 @@
 namespace vornix {
 namespace {
 
-// The unpack folder as ListProcesses reports executables on NT: short form, ASCII upper case.
-std::string FolderPrefix() {
-  char short_path[MAX_PATH + 1] = {};
-  const DWORD length = GetShortPathNameA(TempFolder, short_path, MAX_PATH);
-  if (length == 0 || length > MAX_PATH) return std::string();
-  std::string prefix(short_path, length);
-  for (char& c : prefix) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return prefix;
-}
-
 // Processes whose executable lies in the folder and that were not running before the start.
 int CountStartedFromFolder(const TStringList& after, const TStringList& before, const std::string& prefix) {
   int count = 0;
@@ -122,7 +110,7 @@ int32_t ExecuteAndWait(HANDLE thread, const std::string& program, const std::str
                        DWORD& exit_code) {
   TStringList before;
   TStringList after;
-  const std::string prefix = FolderPrefix();
+  const std::string prefix = ProcessPathPrefix(TempFolder);
   const bool watch_available = ListProcesses(before);
 
   // Only a file inside the unpack folder is run: a refused entry path must not start a program

@@ -1,5 +1,5 @@
-// The unpack folder: "vornix_" and the lowest free number, inside the temporary directory, and its
-// removal with everything in it.
+// The unpack folder: "vornix_" and the lowest free number, inside the temporary directory, marked
+// as this run's for as long as the run lasts, and its removal with everything in it.
 #include <string>
 
 #include "process/hprocess.h"
@@ -12,6 +12,15 @@ namespace vornix {
 char TempFolder[MAX_PATH + 1] = {};
 
 namespace {
+
+// The run's mark, held open until the folder is removed or the process ends.
+HANDLE RunMark = INVALID_HANDLE_VALUE;
+
+// Makes the mark and holds it open. Others may read it (an installer may read every file in its
+// folder), but no one can open it without sharing, as the sweep of a later run tries to.
+HANDLE CreateMark(const std::string& path) {
+  return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+}
 
 bool IsDirectory(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -61,45 +70,62 @@ bool LeadsElsewhere(const std::string& folder_final, const std::string& path) {
          (slash == std::string::npos || lstrcmpiA(own.substr(0, slash).c_str(), folder_final.c_str()) != 0);
 }
 
-// Removes what folder (ending in a backslash) holds, deepest first, then the folder. A reparse
-// point (a junction, a symbolic link) is removed as itself and never entered; a link that cannot be
-// removed as itself is left alone.
-bool RemoveTree(const std::string& folder) {
-  const std::string folder_final = FinalPath(folder.substr(0, folder.size() - 1));
+}  // namespace
+
+bool RemoveContents(const std::string& Folder, const char* Keep) {
+  const std::string folder_final = FinalPath(Folder.substr(0, Folder.size() - 1));
+  bool emptied = true;
   WIN32_FIND_DATAA found;
-  const HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+  const HANDLE search = FindFirstFileA((Folder + "*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
       const std::string name = FoundName(found);
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + name;
+      if (name == "." || name == ".." || (Keep != nullptr && lstrcmpiA(name.c_str(), Keep) == 0)) continue;
+      const std::string path = Folder + name;
       const DWORD attributes = found.dwFileAttributes;
-      if (LeadsElsewhere(folder_final, path)) continue;
+      if (LeadsElsewhere(folder_final, path)) {
+        emptied = false;
+        continue;
+      }
+      bool removed = false;
       if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        RemoveDirectoryA(path.c_str());
+        removed = RemoveDirectoryA(path.c_str()) != 0;
       } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        RemoveTree(path + "\\");
+        removed = RemoveContents(path + "\\", nullptr) && RemoveDirectoryA(path.c_str()) != 0;
       } else {
         // A program may leave a file read-only; it is ours to remove all the same. (A file's
         // symbolic link is removed as itself by DeleteFile.)
         if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_READONLY) {
           SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
         }
-        DeleteFileA(path.c_str());
+        removed = DeleteFileA(path.c_str()) != 0;
       }
+      emptied = emptied && removed;
     } while (FindNextFileA(search, &found));
     FindClose(search);
   }
-  return RemoveDirectoryA(folder.c_str()) != 0;
+  return emptied;
 }
 
-}  // namespace
+bool RemoveRunFolder(const std::string& Folder, HANDLE& Mark) {
+  // The mark goes last: a folder that cannot be emptied stays marked, for the next run to try again.
+  if (!RemoveContents(Folder, kRunMarkName)) return false;
+  if (Mark != INVALID_HANDLE_VALUE) CloseHandle(Mark);
+  Mark = INVALID_HANDLE_VALUE;
+  const std::string mark = Folder + kRunMarkName;
+  DeleteFileA(mark.c_str());
+  if (RemoveDirectoryA(Folder.c_str())) return true;
+  // Something holds the folder itself (a process's working directory): it stays marked.
+  Mark = CreateMark(mark);
+  return false;
+}
 
-bool RemoveUnpacked() { return RemoveTree(TempFolder); }
+bool RemoveUnpacked() { return RemoveRunFolder(TempFolder, RunMark); }
 
 bool CreateTempFolder() {
   const std::string base = TempPathAnsi();
   if (base.empty()) return RefuseTempFolder();
+  SweepDeadRuns(base);
   for (unsigned n = 1;; ++n) {
     const std::string candidate = base + "vornix_" + std::to_string(n) + "\\";
     if (IsDirectory(candidate)) continue;
@@ -108,6 +134,8 @@ bool CreateTempFolder() {
     if (CreateDirectoryA(candidate.c_str(), nullptr)) {
       candidate.copy(TempFolder, candidate.size());
       TempFolder[candidate.size()] = '\0';
+      // Without its mark (a file that cannot be made) the folder is simply not swept by later runs.
+      RunMark = CreateMark(candidate + kRunMarkName);
       return true;
     }
     // Another copy of the stub took this number between the check and the creation: try the next.

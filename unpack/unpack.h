@@ -35,10 +35,37 @@ extern char TempFolder[MAX_PATH + 1];
 using TExeDone = TBoundHandler<void(int32_t Code, uint32_t ExitCode)>;
 
 // Creates "vornix_N" with the lowest N whose directory does not exist, inside the temporary
-// directory, and records it in TempFolder. A directory that appears between the check and the
-// creation (another copy of the stub) moves on to the next number. Returns false after showing
-// "Could not create temporary path!" when the folder cannot be created or its path does not fit.
+// directory, marks it as this run's and records it in TempFolder; first it sweeps away what dead
+// runs left there (SweepDeadRuns). A directory that appears between the check and the creation
+// (another copy of the stub) moves on to the next number. Returns false after showing "Could not
+// create temporary path!" when the folder cannot be created or its path does not fit.
 bool CreateTempFolder();
+
+// A run's unpack folder holds its mark, this empty hidden file, which no entry can be named (entry
+// names never end in ".~~c"). The running stub holds it open, sharing it for reading only, and
+// Windows closes it when the process ends, however it ends: a folder whose mark can be opened
+// without sharing is a dead run's.
+constexpr const char* kRunMarkName = "vornix-run.~~c";
+
+// Removes the folders in Temp (the temporary directory, ending in a backslash) that dead runs left:
+// those whose mark can be opened and from which no process runs. A folder without a mark is not a
+// run's and is left alone, as is one whose stub or whose programs still run, and one that cannot be
+// emptied (it keeps its mark for the next run). Needs the process listing; without it, sweeps none.
+void SweepDeadRuns(const std::string& Temp);
+
+// Removes what Folder (ending in a backslash) holds, deepest first, except the file named Keep at
+// its top (nullptr: nothing is kept); true when nothing else is left. A junction or symbolic link
+// is removed as itself and never entered; one that cannot be removed as itself is left alone.
+bool RemoveContents(const std::string& Folder, const char* Keep);
+
+// Removes a run's Folder with everything in it, its mark last: Mark (the mark held open, or
+// INVALID_HANDLE_VALUE) is closed and the mark deleted only once everything else is gone. False
+// when the folder is still there.
+bool RemoveRunFolder(const std::string& Folder, HANDLE& Mark);
+
+// Folder (ending in a backslash) as ListProcesses reports executables on NT: short form, ASCII upper
+// case; "" when its short form cannot be had.
+std::string ProcessPathPrefix(const std::string& Folder);
 
 // Told of the unpacking's headway between its pieces of work, in the caller's thread: Done of Total
 // bytes written over all entries (Total being the sum of the entries' original sizes). It is called
@@ -60,9 +87,8 @@ enum class UnpackResult { Unpacked, EntryFailed, NoTempFolder, Withdrawn, Cancel
 UnpackResult UnpackPackage(TPackageHeader& Header, TStream& Package, const TPackageChecks& Checks, TExeDone OnDone,
                            TUnpackProgress OnProgress);
 
-// Removes everything inside the unpack folder, deepest first, and the folder itself; false when the
-// folder is still there. A junction or symbolic link inside is removed as itself: nothing it points
-// to is touched.
+// Removes the unpack folder with everything in it (RemoveRunFolder); false when the folder is still
+// there. A junction or symbolic link inside is removed as itself: nothing it points to is touched.
 bool RemoveUnpacked();
 
 // The worker: runs ExeName, waits for it and for every process started from the unpack folder,

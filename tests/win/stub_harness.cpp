@@ -62,7 +62,7 @@ std::vector<std::string> FolderNames(const std::string& folder) {
   if (search == INVALID_HANDLE_VALUE) return names;
   do {
     const std::string name = found.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
+    if (name != "." && name != ".." && name != kRunMark) names.push_back(name);
   } while (FindNextFileA(search, &found));
   FindClose(search);
   std::sort(names.begin(), names.end());
@@ -77,21 +77,25 @@ std::vector<std::string> Sorted(std::vector<std::string> names) {
 // Wine removes no link as itself (it removes what the link leads to, or fails), so Linux's rm, started
 // through Wine's drive Z:, removes the folder: it never follows a link. Wine does not wait for a
 // Linux program, so the folder is watched until it has gone.
+bool StartLinuxProgram(const char* program, std::string command_line, const std::string& directory) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(program, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &startup,
+                      &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
 void DeleteTree(const std::string& path) {
   std::string folder = path;
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
   const size_t slash = folder.find_last_of('\\');
   if (slash == std::string::npos || !DirectoryExists(folder)) return;
-  std::string command_line = "rm -rf \"" + folder.substr(slash + 1) + "\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA("Z:\\bin\\rm", &command_line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.substr(0, slash).c_str(), &startup, &process)) {
-    return;
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  if (!StartLinuxProgram("Z:\\bin\\rm", "rm -rf \"" + folder.substr(slash + 1) + "\"", folder.substr(0, slash))) return;
   for (int waited = 0; waited < 60000 && DirectoryExists(folder); waited += 20) Sleep(20);
 }
 

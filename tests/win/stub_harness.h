@@ -25,10 +25,15 @@ std::vector<uint8_t> Bytes(const std::string& text);
 std::string Text(const std::vector<uint8_t>& bytes);
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
+// Starts a Linux program through Wine's drive Z: in directory; Wine does not wait for it, nor
+// tells when it ends: the caller waits for what it makes.
+bool StartLinuxProgram(const char* program, std::string command_line, const std::string& directory);
 // Deletes a folder with everything in it, links removed as themselves and never entered; missing
 // is fine.
 void DeleteTree(const std::string& path);
-// The names in a folder, sorted, without "." and "..".
+// The hidden file by which the stub marks its unpack folder as a run's while it runs.
+constexpr const char* kRunMark = "vornix-run.~~c";
+// The names in a folder, sorted, without "." and ".." and the run's mark.
 std::vector<std::string> FolderNames(const std::string& folder);
 // The names sorted as FolderNames sorts them, to compare with its result.
 std::vector<std::string> Sorted(std::vector<std::string> names);
