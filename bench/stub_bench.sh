@@ -2,9 +2,10 @@
 # Builds the Windows programs in build-win-bench (x86 lane) and build-win-bench64 (x64 lane) and, for
 # each lane the host runs (cmake/wine-env.sh), runs the stub benchmark under Wine on Xvfb: the
 # stub's size, how fast it unpacks the benchmark corpus (one entry and 253 entries, LZH and
-# LZRW1/KH) beside the container's own decode speed, and its processor time while the unpacked
-# program runs. Then the native codec benchmark's figures for the same corpus, for comparison
-# (built in build-win-bench/native; STUB_BENCH_NATIVE=0 skips them). Takes about three minutes.
+# LZRW1/KH) beside the container's own decode speed, its processor time while the unpacked
+# program runs, and what its sweep of dead runs' folders costs at its start. Then the native codec
+# benchmark's figures for the same corpus, for comparison (built in build-win-bench/native;
+# STUB_BENCH_NATIVE=0 skips them). Takes about three minutes.
 # Usage: bench/stub_bench.sh [RUNS]   (RUNS per figure, default 3; CORPUS_DIR as for bench/run.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,6 +28,9 @@ for lane in $VORNIX_WINE_LANES; do
   echo
   echo "\$ wine $build/bench/stub_bench.exe '$win_corpus' $runs   # WINEPREFIX=$build/wineprefix, on Xvfb"
   stub_bench_run "$win_corpus" "$runs"
+  echo
+  echo "\$ wine $build/bench/sweep_bench.exe 9   # the sweep of dead runs' folders at the stub's start"
+  lane_bench_run sweep_bench.exe 9
 done
 build=build-win-bench
 

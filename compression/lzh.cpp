@@ -16,6 +16,8 @@ const char kStreamCutShort[] = "LZH : Unexpected end of the code stream";
 // so that the compare may load 8 bytes at a time past its last position.
 constexpr int kWindowBytes = TLZH::RingSize + TLZH::LookAhead - 1;
 constexpr int kWindowAllocation = kWindowBytes + 8;
+// A left and a right link for every ring position, the nil node and the 256 roots.
+constexpr int kChildLinks = 2 * (TLZH::RingSize + 1 + 256);
 
 template <typename T>
 std::unique_ptr<T[]> Allocate(int count) {
@@ -36,9 +38,8 @@ void TLZH::AllocTables() {
   MatchLen = 0;
   MissingBytes = 0;
   try {
-    LeftChild = Allocate<int16_t>(RingSize + 1);
+    Children = Allocate<int16_t>(kChildLinks);
     Parent = Allocate<int16_t>(RingSize + 1);
-    RightChild = Allocate<int16_t>(RingSize + 1 + 256);
     Window = Allocate<uint8_t>(kWindowAllocation);
     Freq = Allocate<int16_t>(lzh::kFreqEntries);
     HuffParent = Allocate<int16_t>(lzh::kParentEntries);
@@ -57,9 +58,8 @@ void TLZH::FreeTables() {
   HuffParent.reset();
   Freq.reset();
   Window.reset();
-  RightChild.reset();
   Parent.reset();
-  LeftChild.reset();
+  Children.reset();
 }
 
 void TLZH::InitHuffman() { lzh::InitTree(Freq.get(), HuffParent.get(), HuffChild.get()); }

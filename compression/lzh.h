@@ -85,9 +85,9 @@ class TLZH {
   // if a symbol reaches into them.
   int32_t MissingBytes = 0;
   std::unique_ptr<uint8_t[]> Window;
-  std::unique_ptr<int16_t[]> LeftChild;
+  // The dictionary trees' left and right child links, interleaved (laid out in lzh_encode.cpp).
+  std::unique_ptr<int16_t[]> Children;
   std::unique_ptr<int16_t[]> Parent;
-  std::unique_ptr<int16_t[]> RightChild;
   std::unique_ptr<int16_t[]> Freq;
   std::unique_ptr<int16_t[]> HuffParent;
   std::unique_ptr<int16_t[]> HuffChild;

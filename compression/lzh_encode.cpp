@@ -1,9 +1,12 @@
 // The LZH encoder: the dictionary trees over the ring, and the coding rounds.
 //
-// The dictionary is one binary search tree per first byte (roots at RightChild[4097 + b]) holding
-// the ring positions of the last 4096 - 60 bytes, ordered by their next 60 bytes taken as unsigned
-// values. Parent[p] is NilNode for a position not in a tree; writes through NilNode links land in
-// the scratch entry Parent[4096].
+// The dictionary is one binary search tree per first byte holding the ring positions of the last
+// 4096 - 60 bytes, ordered by their next 60 bytes taken as unsigned values. Node p's left child is
+// Children[2p] and its right child Children[2p + 1], side by side so that the tree walk fetches both
+// with one load from one base; p runs over the ring positions 0..4095, NilNode (4096) and the roots
+// 4097 + b, whose tree hangs at their right link (their left links are never used). Parent[p] is
+// NilNode for a position not in a tree; writes through NilNode links land in the scratch entry
+// Parent[4096].
 #include <cstring>
 
 #include "compression/lzh.h"
@@ -13,128 +16,140 @@
 namespace vornix {
 namespace {
 
-// How the 60 bytes at a ring position compare with the key's, given that their first `start` bytes
-// are known to be equal: returns the number of equal bytes (start to 60) and tells whether the key's
-// first differing byte is the greater, as unsigned values. Bytes are taken 8 at a time as
-// big-endian numbers, so the order of two words is the order of their first differing bytes and
-// the direction needs no second look at the bytes: it is on the critical path of the tree walk.
-// Loads may reach 7 bytes past the 60th; the window has 8 spare bytes beyond position 4154.
+// How the 60 bytes at key and at other compare, given that their first `start` bytes are equal:
+// returns the number of equal bytes and tells whether the key's first differing byte is the
+// greater, as unsigned values. The count comes from the lowest differing byte of two little-endian
+// words (a trailing-zero count, quick on current machines), the order from the same words as
+// big-endian numbers, whose order is that of their first differing bytes: the two are worked out
+// side by side. A difference past the 60th byte gives a count of 60 to 66, which the caller takes
+// as 60; the order of a full-length match is never used. Loads may reach 7 bytes past the 60th;
+// the window has 8 spare bytes beyond position 4154.
 inline int CompareKey(const uint8_t* key, const uint8_t* other, int start, bool& key_greater) {
-  // Not unrolled: nearly every compare ends at its first word, and unrolled copies take the
-  // registers that the tree walk around it needs.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC unroll 1
-#endif
-  for (int i = start; i < TLZH::LookAhead; i += 8) {
-    uint64_t a = LoadBE64(key + i);
-    uint64_t b = LoadBE64(other + i);
-    const int counted = TLZH::LookAhead - i;
-    if (counted < 8) {
-      const uint64_t mask = ~uint64_t{0} << (8 * (8 - counted));
-      a &= mask;
-      b &= mask;
-    }
-    key_greater = a > b;
-    if (a != b) return i + static_cast<int>(LeadingZeroBytes(a ^ b));
+  uint64_t a = LoadU64(key + start);
+  uint64_t b = LoadU64(other + start);
+  // Nearly every compare ends at its first word; the loop only runs for longer shared prefixes.
+  while (a == b) {
+    start += 8;
+    if (start >= TLZH::LookAhead) return TLZH::LookAhead;
+    a = LoadU64(key + start);
+    b = LoadU64(other + start);
   }
-  return TLZH::LookAhead;
+  key_greater = LoadBE64(key + start) > LoadBE64(other + start);
+  return start + static_cast<int>(FirstDifferentByte(a ^ b));
 }
+
+// Children seen as each node's left and right links (laid out as above); Child(p, true) is the right.
+struct ChildLinks {
+  int16_t* links;
+  int16_t& Child(size_t p, bool right) const { return links[2 * p + right]; }
+  int16_t& Left(size_t p) const { return links[2 * p]; }
+  int16_t& Right(size_t p) const { return links[2 * p + 1]; }
+  // Both links of p in one load, the left one in the low half.
+  uint32_t Both(size_t p) const {
+    uint32_t word;
+    std::memcpy(&word, links + 2 * p, sizeof word);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    word = (word << 16) | (word >> 16);
+#endif
+    return word;
+  }
+};
 
 }  // namespace
 
 void TLZH::InitDictionary() {
-  for (int i = RingSize + 1; i <= RingSize + 256; ++i) RightChild[i] = NilNode;
+  const ChildLinks tree{Children.get()};
+  for (int i = RingSize + 1; i <= RingSize + 256; ++i) tree.Right(i) = NilNode;
   for (int i = 0; i <= RingSize; ++i) Parent[i] = NilNode;
 }
 
 void TLZH::InsertString(int r) {
-  int16_t* left = LeftChild.get();
-  int16_t* right = RightChild.get();
+  const ChildLinks tree{Children.get()};
   int16_t* parent = Parent.get();
   const uint8_t* window = Window.get();
   const uint8_t* key = window + r;
-  right[r] = left[r] = NilNode;
+  tree.Right(r) = tree.Left(r) = NilNode;
   // The best match so far as one number, length above nearness: (length << 12) | (4096 - distance),
-  // so that a longer match, or an equally long nearer one, is simply a greater number; 0 is none.
-  // Which match is best and which side the walk takes are as good as random, so both are chosen
-  // without branches.
+  // so that a longer match, or an equally long nearer one, is simply a greater number. Lengths of 2
+  // or less may win too: the coder takes any match that short as a literal.
   int best = 0;
   // Every key in the subtree being searched lies between the last node the walk went right at and
   // the last it went left at, so it shares with the key at least the shorter of their common
-  // prefixes with it (1 at a root: the first byte chose the tree). Comparing from there finds the
-  // same first difference with fewer loads.
+  // prefixes with it (1 at a root: the first byte chose the tree). Comparing from any count up to
+  // that finds the same first difference; the walk compares from the one known a step earlier, so
+  // that where the next compare loads does not wait for the current one.
   int common_below = 1;
   int common_above = 1;
-  // Both children of a node are loaded while its bytes are compared, and the comparison only picks
-  // one: the walk is a chain of dependent loads, and this takes one load off each step.
-  int p = RingSize + 1 + key[0];
-  int next = right[p];
-  bool went_right = true;  // whether next is p's right child
-  int i = 0;
+  int start = 1;
+  // The walk is a chain of dependent loads, and which side it takes is as good as random: both
+  // children are loaded while the bytes are compared, in one word (left low, right high), and the
+  // side picks one by a shift, which the compiler cannot turn into a branch.
+  size_t p = RingSize + 1 + key[0];
+  size_t next = static_cast<uint16_t>(tree.Right(p));
+  int i = 0;  // stays 0 when the tree is empty
   while (next != NilNode) {
     p = next;
-    const int left_child = left[p];
-    const int right_child = right[p];
-    i = CompareKey(key, window + p, common_below < common_above ? common_below : common_above, went_right);
-    const int candidate = (i << 12) | ((p - r) & (RingSize - 1));  // (p - r) mod 4096 = 4096 - distance
-    best = (i > Threshold && candidate > best) ? candidate : best;
-    if (i >= LookAhead) break;
-    next = went_right ? right_child : left_child;
-    common_below = went_right ? i : common_below;
-    common_above = went_right ? common_above : i;
+    const uint32_t children = tree.Both(p);
+    bool key_greater = false;
+    i = CompareKey(key, window + p, start, key_greater);
+    const int nearness = static_cast<int>(p - r) & (RingSize - 1);  // (p - r) mod 4096 = 4096 - distance
+    if (i >= LookAhead) {
+      i = LookAhead;
+      best = (LookAhead << 12) | nearness;
+      break;
+    }
+    const int candidate = (i << 12) | nearness;
+    best = candidate > best ? candidate : best;
+    next = (children >> (16 * key_greater)) & 0xFFFF;
+    start = common_below < common_above ? common_below : common_above;
+    common_below = key_greater ? i : common_below;
+    common_above = key_greater ? common_above : i;
   }
   MatchLen = static_cast<int16_t>(best >> 12);
   MatchPos = static_cast<int16_t>(RingSize - 1 - (best & (RingSize - 1)));
   if (i < LookAhead) {
-    (went_right ? right : left)[p] = static_cast<int16_t>(r);
+    // r hangs below the last node, on the side its first differing byte (byte i) says; an empty
+    // tree takes it at the root's right link.
+    tree.Child(p, i == 0 || key[i] > window[p + i]) = static_cast<int16_t>(r);
     parent[r] = static_cast<int16_t>(p);
     return;
   }
   // A full-length match: r takes p's place in the tree, and p leaves it.
   parent[r] = parent[p];
-  left[r] = left[p];
-  right[r] = right[p];
-  parent[left[p]] = static_cast<int16_t>(r);
-  parent[right[p]] = static_cast<int16_t>(r);
-  if (right[parent[p]] == p) {
-    right[parent[p]] = static_cast<int16_t>(r);
-  } else {
-    left[parent[p]] = static_cast<int16_t>(r);
-  }
+  tree.Left(r) = tree.Left(p);
+  tree.Right(r) = tree.Right(p);
+  parent[tree.Left(p)] = static_cast<int16_t>(r);
+  parent[tree.Right(p)] = static_cast<int16_t>(r);
+  tree.Child(parent[p], tree.Right(parent[p]) == static_cast<int16_t>(p)) = static_cast<int16_t>(r);
   parent[p] = NilNode;
 }
 
 void TLZH::RemoveString(int p) {
-  int16_t* left = LeftChild.get();
-  int16_t* right = RightChild.get();
+  const ChildLinks tree{Children.get()};
   int16_t* parent = Parent.get();
   if (parent[p] == NilNode) return;
   int q;
-  if (right[p] == NilNode) {
-    q = left[p];
-  } else if (left[p] == NilNode) {
-    q = right[p];
+  if (tree.Right(p) == NilNode) {
+    q = tree.Left(p);
+  } else if (tree.Left(p) == NilNode) {
+    q = tree.Right(p);
   } else {
     // Replace p by its in-order predecessor.
-    q = left[p];
-    if (right[q] != NilNode) {
+    q = tree.Left(p);
+    if (tree.Right(q) != NilNode) {
       do {
-        q = right[q];
-      } while (right[q] != NilNode);
-      right[parent[q]] = left[q];
-      parent[left[q]] = parent[q];
-      left[q] = left[p];
-      parent[left[p]] = static_cast<int16_t>(q);
+        q = tree.Right(q);
+      } while (tree.Right(q) != NilNode);
+      tree.Right(parent[q]) = tree.Left(q);
+      parent[tree.Left(q)] = parent[q];
+      tree.Left(q) = tree.Left(p);
+      parent[tree.Left(p)] = static_cast<int16_t>(q);
     }
-    right[q] = right[p];
-    parent[right[p]] = static_cast<int16_t>(q);
+    tree.Right(q) = tree.Right(p);
+    parent[tree.Right(p)] = static_cast<int16_t>(q);
   }
   parent[q] = parent[p];
-  if (right[parent[p]] == p) {
-    right[parent[p]] = static_cast<int16_t>(q);
-  } else {
-    left[parent[p]] = static_cast<int16_t>(q);
-  }
+  tree.Child(parent[p], tree.Right(parent[p]) == p) = static_cast<int16_t>(q);
   parent[p] = NilNode;
 }
 

@@ -265,8 +265,9 @@ TEST(ContainerAllocationFailures, EachAllocationFailsWithItsMessage) {
   EXPECT_EQ(StreamFailure(Op::CompressLzrw, &in, &out),
             "Lzrw1 (de)compression : Failed to get memory for I/O buffers !");
   EXPECT_EQ(StreamFailure(Op::Advise, &in, &out), "Lzrw1 advise : Error getting I/O buffers");
-  // The LZH coder's tables: the third of its seven blocks (8706 bytes) fails.
-  fault::failing_allocation_size = 8706;
+  // The LZH coder's tables: the first of its six blocks fails, the dictionary trees' child links (a
+  // left and a right link for each ring position, the nil node and the 256 roots: 17412 bytes).
+  fault::failing_allocation_size = 2 * (TLZH::RingSize + 1 + 256) * sizeof(int16_t);
   EXPECT_EQ(StreamFailure(Op::Decompress, &in, &out), "LZH : Cannot get memory for dictionary tables");
   EXPECT_EQ(StreamFailure(Op::CompressLzh, &in, &out), "LZH : Cannot get memory for dictionary tables");
   // The LZRW1/KH hash table ends the container's construction.
