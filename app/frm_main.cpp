@@ -138,8 +138,11 @@ void TMainForm::Timer1Timer() {
   const UnpackResult result =
       UnpackPackage(Header, *PackageStream, Checks, TExeDone::Bind<&TMainForm::ExeThreadDone>(this),
                     TUnpackProgress::Bind<&TMainForm::UnpackHeadway>(this));
-  // Closed while unpacking: everything unpacked is gone, and the quit message ends the run.
-  if (result == UnpackResult::Cancelled) return;
+  // Closed while unpacking: everything unpacked is gone; now the window goes, and the run ends.
+  if (result == UnpackResult::Cancelled) {
+    if (Handle != nullptr) DestroyWindow(Handle);
+    return;
+  }
   SendMessageA(Progress, PBM_SETPOS, kProgressSteps, 0);
   if (result == UnpackResult::NoTempFolder) Application.Fail(StubExit::NoTempFolder);
   if (result == UnpackResult::EntryFailed || result == UnpackResult::Withdrawn) Application.Fail(StubExit::EntryFailed);
@@ -214,6 +217,15 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       DrawEdge(item->hDC, &item->rcItem, EDGE_ETCHED, BF_BOTTOM);
       return TRUE;
     }
+    case WM_CLOSE:
+      // Closed while unpacking: the unpacking stops at its next piece and removes what it unpacked
+      // before the window is destroyed, which may take a while (Wine without a window manager waits
+      // 2 s for the window to go).
+      if (stage_ == Stage::Unpacking) {
+        closed_ = true;
+        return 0;
+      }
+      return DefWindowProcA(Handle, message, wparam, lparam);
     case WM_DESTROY:
       SetWindowLongPtrA(Handle, GWLP_USERDATA, 0);
       Handle = nullptr;

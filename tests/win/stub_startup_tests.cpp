@@ -387,6 +387,10 @@ TEST(StubClosedEarly, WhileUnpackingStopsEndsWithFiveAndLeavesNothing) {
   HWND bar = nullptr;
   ASSERT_TRUE(Eventually([&] { return (bar = ProgressBar(main)) != nullptr && AskPosition(bar, 1000) > 0; }, 20000));
   CloseWindowAsUser(main);
+  // How soon the unpacking stops and its files are gone, before the window itself goes.
+  const DWORD closed = GetTickCount();
+  EXPECT_TRUE(Eventually([&] { return !DirectoryExists(stub.UnpackFolder(1)); }, 15000));
+  std::printf("closed -> the unpack folder removed: %lu ms\n", static_cast<unsigned long>(GetTickCount() - closed));
   const StubRun run = running.Watch(15000);
   ASSERT_TRUE(run.exited);
   EXPECT_EQ(5u, run.exit_code);
