@@ -17,16 +17,6 @@
 namespace vornix {
 namespace {
 
-// Processes whose executable lies in the folder and that were not running before the start.
-int CountStartedFromFolder(const TStringList& after, const TStringList& before, const std::string& prefix) {
-  int count = 0;
-  if (prefix.empty()) return 0;  // the folder's short form is unknown: nothing can be matched
-  for (int i = 0; i < after.Count(); ++i) {
-    if (after[i].compare(0, prefix.size(), prefix) == 0 && before.IndexOf(after[i]) < 0) ++count;
-  }
-  return count;
-}
-
 // Starts program through the shell, with verb (nullptr: the file's default), in the unpack folder;
 // returns its process, or nullptr when there is none to wait for.
 HANDLE ShellStart(const char* verb, const std::string& program, const std::string& arguments, WORD show) {
@@ -131,9 +121,10 @@ int32_t ExecuteAndWait(HANDLE thread, const std::string& program, const std::str
   }
   for (;;) {
     const bool listed = ListProcesses(after);
-    const int count = listed ? CountStartedFromFolder(after, before, prefix) : 0;
+    // Only processes that were not running before the start count.
+    const bool started = listed && AnyRunsFrom(after, prefix, &before);
     SleepQueue->SleepThread(thread, 400);
-    if ((listed && count == 0) || Application.Terminated) return 0;
+    if ((listed && !started) || Application.Terminated) return 0;
   }
 }
 

@@ -7,17 +7,17 @@
 #include "unpack/unpack.h"
 
 namespace vornix {
-namespace {
 
-// Whether an executable in the listing lies in the folder with the given prefix.
-bool AnyRunsFrom(const TStringList& processes, const std::string& prefix) {
-  for (int i = 0; i < processes.Count(); ++i) {
-    if (processes[i].compare(0, prefix.size(), prefix) == 0) return true;
+bool AnyRunsFrom(const TStringList& Processes, const std::string& Prefix, const TStringList* Before) {
+  if (Prefix.empty()) return false;  // the folder's short form is unknown: nothing can be matched
+  for (int i = 0; i < Processes.Count(); ++i) {
+    if (Processes[i].compare(0, Prefix.size(), Prefix) == 0 &&
+        (Before == nullptr || Before->IndexOf(Processes[i]) < 0)) {
+      return true;
+    }
   }
   return false;
 }
-
-}  // namespace
 
 std::string ProcessPathPrefix(const std::string& Folder) {
   char short_path[MAX_PATH + 1] = {};

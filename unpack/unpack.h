@@ -11,6 +11,7 @@
 #include "package/package_layout.h"
 #include "runtime/bound_handler.h"
 #include "runtime/stream.h"
+#include "runtime/string_list.h"
 #include "threads/qnthreads.h"
 
 namespace vornix {
@@ -66,6 +67,10 @@ bool RemoveRunFolder(const std::string& Folder, HANDLE& Mark);
 // Folder (ending in a backslash) as ListProcesses reports executables on NT: short form, ASCII upper
 // case; "" when its short form cannot be had.
 std::string ProcessPathPrefix(const std::string& Folder);
+
+// Whether a process of a ListProcesses listing runs from the folder with that Prefix (none when the
+// prefix is ""), leaving out those also in Before when it is given.
+bool AnyRunsFrom(const TStringList& Processes, const std::string& Prefix, const TStringList* Before = nullptr);
 
 // Told of the unpacking's headway between its pieces of work, in the caller's thread: Done of Total
 // bytes written over all entries (Total being the sum of the entries' original sizes). It is called
