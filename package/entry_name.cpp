@@ -1,6 +1,8 @@
 // Entry names and paths: plain Windows file names that are no devices, joined by backslashes.
 #include "package/entry_name.h"
 
+#include "package/checksum.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -61,6 +63,41 @@ const char* EntryPathProblem(const std::string& path) {
     if (const char* problem = EntryNameProblem(part)) return problem;
     if (end == path.size()) return nullptr;
     start = end + 1;
+  }
+}
+
+bool TFoldedPathSet::Insert(const std::string& path) {
+  if ((count_ + 1) * 2 > slots_.size()) Grow();
+  std::string folded = FoldedPath(path);
+  const size_t slot = Find(folded);
+  if (used_[slot] != 0) return false;
+  used_[slot] = 1;
+  slots_[slot] = std::move(folded);
+  ++count_;
+  return true;
+}
+
+bool TFoldedPathSet::Contains(const std::string& path) const {
+  return !slots_.empty() && used_[Find(FoldedPath(path))] != 0;
+}
+
+size_t TFoldedPathSet::Find(const std::string& folded) const {
+  const size_t mask = slots_.size() - 1;
+  size_t slot = TChecksum::Of(folded.data(), folded.size()) & mask;
+  while (used_[slot] != 0 && slots_[slot] != folded) slot = (slot + 1) & mask;
+  return slot;
+}
+
+void TFoldedPathSet::Grow() {
+  std::vector<std::string> old_slots(slots_.empty() ? 16 : slots_.size() * 2);
+  std::vector<uint8_t> old_used(old_slots.size(), 0);
+  old_slots.swap(slots_);
+  old_used.swap(used_);
+  for (size_t i = 0; i < old_slots.size(); ++i) {
+    if (old_used[i] == 0) continue;
+    const size_t slot = Find(old_slots[i]);
+    used_[slot] = 1;
+    slots_[slot] = std::move(old_slots[i]);
   }
 }
 

@@ -5,7 +5,9 @@
 // and the package writer never writes them.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vornix {
 
@@ -31,5 +33,22 @@ const char* EntryPathProblem(const std::string& path);
 // The path with ASCII letters in upper case: two paths that only differ in case name the same
 // file on Windows.
 std::string FoldedPath(const std::string& path);
+
+// A set of paths, compared folded: the check that a tree names each path once. A hash table with
+// open addressing, which costs the stub far less code than a std::set.
+class TFoldedPathSet {
+ public:
+  // False when the path, folded, is in the set already.
+  bool Insert(const std::string& path);
+  bool Contains(const std::string& path) const;
+
+ private:
+  size_t Find(const std::string& folded) const;  // its slot, or the free slot where it would go
+  void Grow();
+
+  std::vector<std::string> slots_;  // a power of two of them, at most half in use
+  std::vector<uint8_t> used_;
+  size_t count_ = 0;
+};
 
 }  // namespace vornix

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <set>
 
 #include "compression/unaligned.h"
 #include "package/entry_name.h"
@@ -44,7 +43,7 @@ void ReadTreeRecord(TPackageHeader& header, TStream& stream) {
     header.Entries[i].Offset = LoadLE32(slot);
     header.Entries[i].Size = LoadLE32(slot + 4);
   }
-  std::set<std::string> seen;
+  TFoldedPathSet seen;
   for (uint32_t i = 0; i < folder_count; ++i) {
     uint8_t length = 0;
     ReadExactly(stream, &length, 1);
@@ -52,8 +51,8 @@ void ReadTreeRecord(TPackageHeader& header, TStream& stream) {
     ReadExactly(stream, path, length);
     std::string folder(path, length);
     const size_t slash = folder.rfind('\\');
-    if (EntryPathProblem(folder) != nullptr || !seen.insert(FoldedPath(folder)).second ||
-        (slash != std::string::npos && seen.count(FoldedPath(folder.substr(0, slash))) == 0)) {
+    if (EntryPathProblem(folder) != nullptr || !seen.Insert(folder) ||
+        (slash != std::string::npos && !seen.Contains(folder.substr(0, slash)))) {
       throw Exception(package_messages::kTreeDamaged);
     }
     header.Folders.push_back(std::move(folder));

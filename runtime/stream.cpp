@@ -78,6 +78,43 @@ int64_t TStreamWindow::Seek(int64_t offset, SeekOrigin origin) {
   return position_;
 }
 
+TReadAhead::TReadAhead(TStream& base, int32_t capacity)
+    : base_(base), capacity_(capacity), buffer_(new uint8_t[capacity]), position_(base.Position()) {}
+
+int32_t TReadAhead::Read(void* buffer, int32_t count) {
+  if (count < 0) return -1;
+  auto* out = static_cast<uint8_t*>(buffer);
+  int32_t done = 0;
+  while (done < count) {
+    const int64_t held_from = position_ - buffer_start_;
+    if (held_from >= 0 && held_from < buffered_) {
+      const int32_t step = std::min(count - done, buffered_ - static_cast<int32_t>(held_from));
+      std::memcpy(out + done, buffer_.get() + held_from, static_cast<size_t>(step));
+      position_ += step;
+      done += step;
+      continue;
+    }
+    if (base_.Seek(position_, SeekOrigin::Beginning) != position_) break;
+    const bool straight = count - done >= capacity_;
+    const int32_t n = straight ? base_.Read(out + done, count - done) : base_.Read(buffer_.get(), capacity_);
+    if (n <= 0) return n < 0 && done == 0 ? -1 : done;
+    if (straight) {
+      position_ += n;
+      return done + n;
+    }
+    buffer_start_ = position_;
+    buffered_ = n;
+  }
+  return done;
+}
+
+int64_t TReadAhead::Seek(int64_t offset, SeekOrigin origin) {
+  const int64_t base = origin == SeekOrigin::Beginning ? 0 : origin == SeekOrigin::Current ? position_ : Size();
+  if (base < 0 || base + offset < 0) return -1;
+  position_ = base + offset;
+  return position_;
+}
+
 int32_t TDiscardStream::Write(const void*, int32_t count) {
   if (count < 0) return -1;
   written_ += count;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,28 @@ class TStreamWindow : public TStream {
   int64_t start_;
   int64_t length_;
   int64_t position_ = 0;
+};
+
+// Reads the base through a buffer of `capacity` bytes, so that a decoder's many small reads cost
+// the base one large read each. Seeks move only this stream's own position; the base is positioned
+// before each read of it, so others may move it between reads. Reads as large as the buffer go
+// straight to the base.
+class TReadAhead : public TStream {
+ public:
+  TReadAhead(TStream& base, int32_t capacity);
+
+  int32_t Read(void* buffer, int32_t count) override;
+  int32_t Write(const void*, int32_t) override { return -1; }
+  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  int64_t Size() override { return base_.Size(); }
+
+ private:
+  TStream& base_;
+  int32_t capacity_;
+  std::unique_ptr<uint8_t[]> buffer_;
+  int64_t buffer_start_ = 0;  // where the buffered bytes stand in the base
+  int32_t buffered_ = 0;
+  int64_t position_;
 };
 
 // A stream that takes every write and keeps nothing but the count, for decoding only to check.

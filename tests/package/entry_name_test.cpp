@@ -127,5 +127,20 @@ TEST(PackageEntryNameRule, RefusedNamesAndWhy) {
   }
 }
 
+// Enough paths to grow the table several times; each is found again under any case, and only once.
+TEST(FoldedPathSet, HoldsEachPathOnceWhateverItsCase) {
+  TFoldedPathSet set;
+  EXPECT_FALSE(set.Contains("a"));
+  for (int i = 0; i < 300; ++i) EXPECT_TRUE(set.Insert("Folder\\file" + std::to_string(i) + ".txt"));
+  for (int i = 0; i < 300; ++i) {
+    EXPECT_TRUE(set.Contains("FOLDER\\FILE" + std::to_string(i) + ".TXT"));
+    EXPECT_FALSE(set.Insert("folder\\File" + std::to_string(i) + ".txt"));
+  }
+  EXPECT_FALSE(set.Contains("Folder\\file300.txt"));
+  EXPECT_FALSE(set.Contains("Folder\\file1.tx"));
+  EXPECT_TRUE(set.Insert(""));
+  EXPECT_FALSE(set.Insert(""));
+}
+
 }  // namespace
 }  // namespace vornix

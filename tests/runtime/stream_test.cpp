@@ -99,6 +99,39 @@ TEST(FileLayer, PosixRefusesAnOpenFileUnderAnotherName) {
 }
 #endif
 
+// Pieces smaller than, across and larger than the 64-byte buffer, the base moved by another reader
+// meanwhile, a read past the end and a seek back into the buffer.
+TEST(ReadAhead, GivesTheBaseBytesInFewReads) {
+  struct TCountedStream : TMemoryStream {
+    using TMemoryStream::TMemoryStream;
+    int32_t Read(void* buffer, int32_t count) override {
+      ++calls;
+      return TMemoryStream::Read(buffer, count);
+    }
+    int calls = 0;
+  };
+  std::vector<uint8_t> bytes(1000);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
+  TCountedStream base(bytes);
+  base.Seek(10, SeekOrigin::Beginning);
+  TReadAhead stream(base, 64);
+  std::vector<uint8_t> got(990);
+  int32_t done = 0;
+  for (int32_t step : {1, 2, 60, 3, 130, 17, 17, 17}) {
+    ASSERT_EQ(stream.Read(got.data() + done, step), step);
+    done += step;
+  }
+  EXPECT_EQ(base.calls, 4);  // three fills of the buffer and one read straight through
+  base.Seek(0, SeekOrigin::End);
+  ASSERT_EQ(stream.Read(got.data() + done, 990 - done), 990 - done);
+  EXPECT_EQ(got, std::vector<uint8_t>(bytes.begin() + 10, bytes.end()));
+  EXPECT_EQ(stream.Read(got.data(), 5), 0);
+  EXPECT_EQ(stream.Seek(-3, SeekOrigin::End), 997);
+  EXPECT_EQ(stream.Read(got.data(), 5), 3);
+  EXPECT_EQ(got[2], bytes[999]);
+  EXPECT_EQ(stream.Seek(-1, SeekOrigin::Beginning), -1);
+}
+
 TEST(StringList, IndexOfIgnoresCase) {
   TStringList list;
   EXPECT_EQ(list.Add("C:\\TEMP\\VORNIX_1\\SETUP.EXE"), 0);
