@@ -2,6 +2,7 @@
 // compressed stream straight from the package into the target. The caller hears of the headway
 // between the pieces of this work, and may cancel it there.
 #include "unpack/unpack.h"
+
 #include "compression/lzrw1.h"
 #include "compression/lzrw1_messages.h"
 #include "compression/unaligned.h"
