@@ -219,8 +219,16 @@ TEST_F(StubWindow, LongPublisherIsCutAtTheClientEdge) {
   HWND label3 = GetDlgItem(main, kLabel3Id);
   const RECT place = PlaceInParent(label3);
   EXPECT_EQ(bold.Width(publisher), place.right - place.left);
-  const Picture window = CaptureSettled(main);
-  const Picture shown = Crop(window, main, label3);
+  // Wine at times hands the display the labels' lower rows late, after two captures agreed: the
+  // label gets a second and a third look before it counts as wrong.
+  Picture window = CaptureSettled(main);
+  Picture shown = Crop(window, main, label3);
+  for (int look = 0; look < 2 && shown.pixels != ExpectedLabel(bold, publisher, DT_LEFT, label3, shown).pixels;
+       ++look) {
+    Sleep(500);
+    window = CaptureSettled(main);
+    shown = Crop(window, main, label3);
+  }
   EXPECT_EQ(316 - 168, shown.width);
   EXPECT_TRUE(shown.pixels == ExpectedLabel(bold, publisher, DT_LEFT, label3, shown).pixels);
   EXPECT_TRUE(Crop(window, main, GetDlgItem(main, kLabel1Id)).pixels == Crop(usual, main_, Control(kLabel1Id)).pixels);
