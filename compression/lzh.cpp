@@ -1,4 +1,4 @@
-// The LZH coder's tables, bit input and output, and the decoder.
+// The LZH coder's tables, its bit input and the decoder.
 #include "compression/lzh.h"
 
 #include <cstring>
@@ -95,32 +95,6 @@ inline int TLZH::ReadByte(const TByteReader& Reader) {
 // that many, every bit consumed so far was real.
 void TLZH::CheckStreamEnd() const {
   if (MissingBytes > 0 && InBitCount < 8 * MissingBytes) throw ElzhException(kStreamCutShort);
-}
-
-void TLZH::WriteBits(const TByteWriter& Writer, int n, uint16_t v) {
-  uint16_t written = 0;
-  OutBits = static_cast<uint16_t>(OutBits | (v >> OutBitCount));
-  OutBitCount = static_cast<uint8_t>(OutBitCount + n);
-  if (OutBitCount >= 8) {
-    uint8_t byte = static_cast<uint8_t>(OutBits >> 8);
-    Writer(&byte, 1, written);
-    OutBitCount = static_cast<uint8_t>(OutBitCount - 8);
-    if (OutBitCount >= 8) {
-      byte = static_cast<uint8_t>(OutBits);
-      Writer(&byte, 1, written);
-      OutBitCount = static_cast<uint8_t>(OutBitCount - 8);
-      OutBits = static_cast<uint16_t>(v << (n - OutBitCount));
-    } else {
-      OutBits = static_cast<uint16_t>(OutBits << 8);
-    }
-  }
-}
-
-void TLZH::FlushBits(const TByteWriter& Writer) {
-  if (OutBitCount == 0) return;
-  uint8_t byte = static_cast<uint8_t>(OutBits >> 8);
-  uint16_t written = 0;
-  Writer(&byte, 1, written);
 }
 
 int TLZH::DecodeSymbol(const TByteReader& Reader) {

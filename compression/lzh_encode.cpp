@@ -1,4 +1,4 @@
-// The LZH encoder: the dictionary trees over the ring, and the coding rounds.
+// The LZH encoder: the dictionary trees over the ring, the bit output and the coding rounds.
 //
 // The dictionary is one binary search tree per first byte holding the ring positions of the last
 // 4096 - 60 bytes, ordered by their next 60 bytes taken as unsigned values. Node p's left child is
@@ -151,6 +151,32 @@ void TLZH::RemoveString(int p) {
   parent[q] = parent[p];
   tree.Child(parent[p], tree.Right(parent[p]) == p) = static_cast<int16_t>(q);
   parent[p] = NilNode;
+}
+
+void TLZH::WriteBits(const TByteWriter& Writer, int n, uint16_t v) {
+  uint16_t written = 0;
+  OutBits = static_cast<uint16_t>(OutBits | (v >> OutBitCount));
+  OutBitCount = static_cast<uint8_t>(OutBitCount + n);
+  if (OutBitCount >= 8) {
+    uint8_t byte = static_cast<uint8_t>(OutBits >> 8);
+    Writer(&byte, 1, written);
+    OutBitCount = static_cast<uint8_t>(OutBitCount - 8);
+    if (OutBitCount >= 8) {
+      byte = static_cast<uint8_t>(OutBits);
+      Writer(&byte, 1, written);
+      OutBitCount = static_cast<uint8_t>(OutBitCount - 8);
+      OutBits = static_cast<uint16_t>(v << (n - OutBitCount));
+    } else {
+      OutBits = static_cast<uint16_t>(OutBits << 8);
+    }
+  }
+}
+
+void TLZH::FlushBits(const TByteWriter& Writer) {
+  if (OutBitCount == 0) return;
+  uint8_t byte = static_cast<uint8_t>(OutBits >> 8);
+  uint16_t written = 0;
+  Writer(&byte, 1, written);
 }
 
 void TLZH::EncodeSymbol(const TByteWriter& Writer, int symbol) {

@@ -37,9 +37,6 @@ int32_t THashingStream::Write(const void* buffer, int32_t count) {
   return taken;
 }
 
-int64_t THashingStream::Seek(int64_t offset, SeekOrigin origin) {
-  const int64_t base = origin == SeekOrigin::Beginning ? 0 : written_;
-  return base + offset == written_ ? written_ : -1;
-}
+int64_t THashingStream::Seek(int64_t offset, SeekOrigin origin) { return SeekWhereWritten(written_, offset, origin); }
 
 }  // namespace vornix

@@ -1,4 +1,4 @@
-// The integrity record: written by the package writer, read by the stub and the tools.
+// The integrity record as the stub and the tools read it (the package writer makes it).
 #include "package/integrity.h"
 
 #include <algorithm>
@@ -33,19 +33,6 @@ uint32_t HeadHash(const std::vector<uint8_t>& Head, const std::vector<std::strin
   checksum.Add(Head.data(), Head.size());
   for (const std::string& name : Names) checksum.Add(name.c_str(), name.size() + 1);
   return checksum.Value();
-}
-
-std::vector<uint8_t> IntegrityRecord(uint32_t head_hash, uint8_t file_count,
-                                     const std::vector<uint32_t>& entry_hashes) {
-  std::vector<uint8_t> record(static_cast<size_t>(IntegrityRecordSize(entry_hashes.size())), 0);
-  std::memcpy(record.data(), kRecordMagic, sizeof kRecordMagic);
-  record[4] = file_count;
-  record[5] = kHashXxh32;
-  StoreLE32(&record[8], head_hash);
-  for (size_t i = 0; i < entry_hashes.size(); ++i) StoreLE32(&record[kRecordFrontSize + 4 * i], entry_hashes[i]);
-  const size_t hashed = record.size() - kRecordHashSize;
-  StoreLE32(&record[hashed], TChecksum::Of(record.data(), hashed));
-  return record;
 }
 
 TPackageChecks ReadPackageChecks(const TPackageHeader& Header, TStream& Stream) {

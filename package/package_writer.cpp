@@ -7,6 +7,7 @@
 #include <climits>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <set>
@@ -241,6 +242,19 @@ void StoreSlot(uint8_t* slot, const TOrderedOutput& entries, size_t index) {
 }
 
 }  // namespace
+
+std::vector<uint8_t> IntegrityRecord(uint32_t head_hash, uint8_t file_count,
+                                     const std::vector<uint32_t>& entry_hashes) {
+  std::vector<uint8_t> record(static_cast<size_t>(IntegrityRecordSize(entry_hashes.size())), 0);
+  std::memcpy(record.data(), kRecordMagic, sizeof kRecordMagic);
+  record[4] = file_count;
+  record[5] = kHashXxh32;
+  StoreLE32(&record[8], head_hash);
+  for (size_t i = 0; i < entry_hashes.size(); ++i) StoreLE32(&record[kRecordFrontSize + 4 * i], entry_hashes[i]);
+  const size_t hashed = record.size() - kRecordHashSize;
+  StoreLE32(&record[hashed], TChecksum::Of(record.data(), hashed));
+  return record;
+}
 
 bool NeedsTreeLayout(const PackagePlan& Plan) {
   if (Plan.Files.size() > kMaxEntries || !Plan.Folders.empty()) return true;

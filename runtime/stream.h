@@ -102,12 +102,19 @@ class TReadAhead : public TStream {
   int64_t position_;
 };
 
+// Seek of a stream that is only ever written forward and keeps nothing to move about in: only a
+// seek to where it stands (written bytes in) succeeds.
+inline int64_t SeekWhereWritten(int64_t written, int64_t offset, SeekOrigin origin) {
+  const int64_t base = origin == SeekOrigin::Beginning ? 0 : written;
+  return base + offset == written ? written : -1;
+}
+
 // A stream that takes every write and keeps nothing but the count, for decoding only to check.
 class TDiscardStream : public TStream {
  public:
   int32_t Read(void*, int32_t) override { return -1; }
   int32_t Write(const void*, int32_t count) override;
-  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  int64_t Seek(int64_t offset, SeekOrigin origin) override { return SeekWhereWritten(written_, offset, origin); }
   int64_t Size() override { return written_; }
 
  private:

@@ -61,10 +61,7 @@ int32_t TWriteAside::Write(const void* buffer, int32_t count) {
   return count;
 }
 
-int64_t TWriteAside::Seek(int64_t offset, SeekOrigin origin) {
-  const int64_t base = origin == SeekOrigin::Beginning ? 0 : written_;
-  return base + offset == written_ ? written_ : -1;
-}
+int64_t TWriteAside::Seek(int64_t offset, SeekOrigin origin) { return SeekWhereWritten(written_, offset, origin); }
 
 void TWriteAside::Hand() {
   lengths_[filling_] = held_;
