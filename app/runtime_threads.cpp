@@ -1,14 +1,19 @@
 // The few POSIX thread calls that GCC's exception runtime makes (MinGW's -posix compilers build it
 // on POSIX threads), here on plain Win32, so that the stub does not link the whole POSIX threads
 // library (about 32 KB with its unwind tables) for them. The runtime uses them only to set itself
-// up once, to keep each thread's caught exceptions, and to guard its emergency pool and its table
-// of unwind data: short, rarely contended work. The stub itself starts its threads with
-// CreateThread and never calls these.
+// up once and to guard its emergency pool and its table of unwind data: short, rarely contended
+// work. The stub itself starts its threads with CreateThread and never calls these.
+//
+// Each thread's caught exceptions are kept in a small block that the runtime asks for through
+// __cxa_get_globals. MinGW's runtime keeps it in emulated thread-local storage, a general scheme
+// of about 1 KB; here it is one TLS slot.
 #include <cerrno>  // first: it tells which C++ runtime this is
 
 #if defined(__MINGW32__) && defined(__GLIBCXX__)
 #include <pthread.h>
 #include <windows.h>
+
+#include <cstdlib>
 
 namespace {
 
@@ -25,6 +30,15 @@ bool TryTake(pthread_mutex_t* mutex, intptr_t free_value) {
 // pthread_once_t: 0 not run, 1 running, 2 done.
 constexpr LONG kOnceRunning = 1;
 constexpr LONG kOnceDone = 2;
+
+// The runtime's per-thread block, as its exception handling lays it out.
+struct TCaughtExceptions {
+  void* Caught;
+  unsigned int Uncaught;
+};
+
+// Taken while the program starts, before anything can be thrown.
+const DWORD ExceptionsSlot = TlsAlloc();
 
 }  // namespace
 
@@ -59,26 +73,24 @@ int pthread_once(pthread_once_t* once, void (*init)(void)) {
   return 0;
 }
 
-// A key is a TLS index. Its destructor is not run when a thread ends: the runtime's per-thread
-// block is a few dozen bytes, and the stub ends few threads before it ends itself.
-int pthread_key_create(pthread_key_t* key, void (*)(void*)) {
-  const DWORD index = TlsAlloc();
-  if (index == TLS_OUT_OF_INDEXES) return EAGAIN;
-  *key = index;
-  return 0;
-}
-
-// TlsGetValue clears the thread's last error, which the runtime may read between a failing call
+// The thread's block: the runtime's list of caught exceptions and its count of uncaught ones, zero
+// at first. It is not freed when a thread ends: the stub ends few threads before it ends itself.
+// TlsGetValue clears the thread's last error, which the program may read between a failing call
 // and the exception that reports it.
-void* pthread_getspecific(pthread_key_t key) {
+void* __cxa_get_globals_fast() noexcept {
   const DWORD last_error = GetLastError();
-  void* value = TlsGetValue(key);
+  void* block = TlsGetValue(ExceptionsSlot);
   SetLastError(last_error);
-  return value;
+  return block;
 }
 
-int pthread_setspecific(pthread_key_t key, const void* value) {
-  return TlsSetValue(key, const_cast<void*>(value)) ? 0 : ENOMEM;
+void* __cxa_get_globals() noexcept {
+  void* block = __cxa_get_globals_fast();
+  if (block == nullptr) {
+    block = std::calloc(1, sizeof(TCaughtExceptions));
+    if (block == nullptr || !TlsSetValue(ExceptionsSlot, block)) std::abort();
+  }
+  return block;
 }
 
 }  // extern "C"

@@ -8,6 +8,10 @@
 //   whose strings are the old copy-on-write kind: that brings a second std::string implementation
 //   and its unwind tables (about 48 KB). Here they throw the system's Exception with the same
 //   text, which every handler of the stub catches; std::bad_alloc stays what it is.
+// - MinGW's start-up code hands the C runtime a math error handler that prints the error to
+//   stderr, which brings fprintf in. A GUI program has no stderr, and the stub does no floating
+//   point: the handler here asks for the runtime's default handling.
+#include <cmath>
 #include <cstdlib>
 #include <new>
 
@@ -26,4 +30,8 @@ void __throw_out_of_range(const char* what) { throw vornix::Exception(what); }
 // The format's values are left out: the text still names the call that failed.
 void __throw_out_of_range_fmt(const char* format, ...) { throw vornix::Exception(format); }
 }  // namespace std
+#endif
+
+#if defined(__MINGW32__)
+extern "C" int _matherr(struct _exception*) { return 0; }
 #endif

@@ -16,7 +16,7 @@
 
 #include <atomic>
 #include <cstdint>
-#include <exception>
+#include <string>
 
 #include "runtime/bound_handler.h"
 #include "threads/qnlist.h"
@@ -57,8 +57,10 @@ class TThread {
   // Waits until the platform thread has ended and returns its exit code. On the main thread the
   // wait serves sent messages, so a worker blocked in RunInMainThread is served, not deadlocked.
   DWORD WaitForExit();
-  // Runs call in the main thread and returns when it has run; an exception the call raised there
-  // is raised again here. Needs the main thread to keep dispatching messages.
+  // Runs call in the main thread and returns when it has run. An exception the call raised there
+  // is raised again here: std::bad_alloc as itself, any other as an Exception with its message
+  // (every exception of the system carries only its message). Needs the main thread to keep
+  // dispatching messages.
   void RunInMainThread(TThreadCall call);
   // Level 0 to 6, through ThreadPriorityTable; the result is ignored.
   void SetPriorityLevel(int level);
@@ -84,8 +86,11 @@ class TThread {
   void CallOnFinished();
   friend LRESULT CALLBACK ThreadWindowProc(HWND, UINT, WPARAM, LPARAM);
 
+  // What the call raised in the main thread, kept there for the caller to raise again.
+  enum class TRaised : uint8_t { Nothing, Message, OutOfMemory };
   TThreadCall PendingCall;
-  std::exception_ptr PendingException;
+  TRaised PendingRaised = TRaised::Nothing;
+  std::string PendingMessage;
 };
 
 class TQnThread : public TThread {

@@ -1,6 +1,10 @@
 // TThread: construction and destruction, the start routine, cooperative stop, waiting, and running
 // a call in the main thread through the thread window.
 #include "threads/qnthreads.h"
+
+#include <new>
+#include <utility>
+
 #include "threads/thread_window.h"
 
 namespace vornix {
@@ -45,15 +49,14 @@ DWORD TThread::WaitForExit() {
 }
 
 void TThread::RunInMainThread(TThreadCall call) {
-  PendingException = nullptr;
+  PendingRaised = TRaised::Nothing;
   PendingCall = call;
   // The window's thread runs the call inside ThreadWindowProc; the caller waits for it.
   SendMessageA(ThreadWindowHandle, ThreadCallMessage, 0, reinterpret_cast<LPARAM>(this));
-  if (PendingException) {
-    std::exception_ptr pending = PendingException;
-    PendingException = nullptr;
-    std::rethrow_exception(pending);
-  }
+  const TRaised raised = PendingRaised;
+  PendingRaised = TRaised::Nothing;
+  if (raised == TRaised::OutOfMemory) throw std::bad_alloc();
+  if (raised == TRaised::Message) throw Exception(std::move(PendingMessage));
 }
 
 void TThread::SetPriorityLevel(int level) {

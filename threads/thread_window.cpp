@@ -3,6 +3,8 @@
 // thread object; in the program that is the main thread, through the sleep queue of the start-up.
 #include "threads/thread_window.h"
 
+#include <new>
+
 #include "threads/qnthreads.h"
 
 namespace vornix {
@@ -51,11 +53,24 @@ LRESULT CALLBACK ThreadWindowProc(HWND window, UINT message, WPARAM wparam, LPAR
     switch (message) {
       case ThreadCallMessage: {
         auto* thread = reinterpret_cast<TThread*>(lparam);
-        thread->PendingException = nullptr;
+        // Keeps what the call raised for its caller; copying the message may itself run out of memory.
+        const auto hand_back = [thread](const char* message) noexcept {
+          try {
+            thread->PendingMessage = message;
+            thread->PendingRaised = TThread::TRaised::Message;
+          } catch (...) {
+            thread->PendingRaised = TThread::TRaised::OutOfMemory;
+          }
+        };
+        thread->PendingRaised = TThread::TRaised::Nothing;
         try {
           thread->PendingCall();
+        } catch (const std::bad_alloc&) {
+          thread->PendingRaised = TThread::TRaised::OutOfMemory;
+        } catch (const std::exception& e) {
+          hand_back(e.what());
         } catch (...) {
-          thread->PendingException = std::current_exception();
+          hand_back("an exception of no known kind");
         }
         return 0;
       }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -20,10 +21,12 @@ struct MainThreadCall {
   DWORD ran_on = 0;
   int runs = 0;
   bool raise = false;
+  bool run_out_of_memory = false;
   void Run() {
     ran_on = GetCurrentThreadId();
     ++runs;
     if (raise) throw Exception("raised in the main thread");
+    if (run_out_of_memory) throw std::bad_alloc();
   }
   TThreadCall Bound() { return TThreadCall::Bind<&MainThreadCall::Run>(this); }
 };
@@ -106,6 +109,9 @@ TEST_F(ThreadTest, ExceptionOfTheMainThreadCallIsRaisedInTheMainThreadCaller) {
   MainThreadCall call;
   call.raise = true;
   EXPECT_THROW(thread.RunInMainThread(call.Bound()), Exception);
+  call.raise = false;
+  call.run_out_of_memory = true;
+  EXPECT_THROW(thread.RunInMainThread(call.Bound()), std::bad_alloc);
 }
 
 // Records its own destruction; its body raises.
