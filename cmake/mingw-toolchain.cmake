@@ -5,10 +5,12 @@
 # loader of the build's lane (cmake/wine-run.sh, cmake/wine-env.sh).
 #
 # The -posix compilers are used because GoogleTest needs std::mutex. Executables are linked
-# statically (no MinGW runtime DLL on the target) and stripped; unused data is dropped. Functions
-# get no sections of their own: the PE linker keeps the unwind tables whole, and they refer to every
+# statically (no MinGW runtime DLL on the target) and stripped. Neither functions nor data get
+# sections of their own: the PE linker keeps the unwind tables whole, and they refer to every
 # function, so none could be dropped, while each section would carry its own copy of the tables'
-# common header (512 bytes more in the 32-bit stub).
+# common header (512 bytes more in the 32-bit stub); and a variable in a section of its own is
+# stored in the file even when it starts as zeros (TempFolder's 288 bytes, among others), where
+# .bss takes no room.
 set(CMAKE_SYSTEM_NAME Windows)
 
 set(CMAKE_C_COMPILER ${VORNIX_MINGW_TRIPLE}-gcc-posix)
@@ -21,8 +23,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-set(CMAKE_C_FLAGS_INIT "-fdata-sections")
-set(CMAKE_CXX_FLAGS_INIT "-fdata-sections")
 # No link time in the PE header: the same sources give the same stub, byte for byte, and so the same
 # packages.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -s -Wl,--gc-sections -Wl,--no-insert-timestamp")

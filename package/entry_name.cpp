@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string_view>
 
 namespace vornix {
 namespace {
@@ -42,7 +43,8 @@ const char* EntryNameProblem(const std::string& name) {
   for (unsigned char c : name) {
     if (c < 0x20 || c == 0x7F) return "it holds a control character";
     if (c == '\\' || c == '/' || c == ':') return "it holds a folder separator or a drive colon";
-    if (std::strchr("<>\"|?*", c) != nullptr) return "it holds a character Windows does not allow in file names";
+    if (std::string_view("<>\"|?*").find(static_cast<char>(c)) != std::string_view::npos)
+      return "it holds a character Windows does not allow in file names";
   }
   if (name.back() == '.' || name.back() == ' ') return "it ends in a dot or blank";
   if (IsDeviceName(name)) return "it names a device";

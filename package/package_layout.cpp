@@ -89,7 +89,8 @@ void ReadPackageHeader(TPackageHeader& Header, TStream& Stream) {
 void ReadEntryTable(TPackageHeader& Header, TStream& Stream) {
   const int64_t size = Stream.Size();
   Header.TableEnd = Stream.Position() + int64_t{kEntrySlotSize} * Header.FileCount;
-  Header.Entries.assign(Header.FileCount, TPackageEntry());
+  Header.Entries.clear();
+  Header.Entries.resize(Header.FileCount);
   Header.Folders.clear();
   for (int i = 0; i < Header.FileCount && Stream.Position() < size; ++i) {
     uint8_t field[4];

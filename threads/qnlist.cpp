@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 
 namespace vornix {
 
@@ -70,11 +71,14 @@ void TQnList::SetCount(int32_t n) {
 }
 
 // The value goes in by hand: a printf would bring the C runtime's whole formatter (about 20 KB)
-// into the stub for this one message.
+// into the stub for this one message. Every text of the list holds its %d.
 void TQnList::RaiseError(const char* text, int32_t value) const {
-  std::string message = text;
-  message.replace(message.find("%d"), 2, std::to_string(value));
-  throw EListError(message);
+  const char* mark = text;
+  while (mark[0] != '%' || mark[1] != 'd') ++mark;
+  std::string message(text, mark);
+  message += std::to_string(value);
+  message += mark + 2;
+  throw EListError(std::move(message));
 }
 
 }  // namespace vornix

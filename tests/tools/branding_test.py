@@ -200,8 +200,18 @@ check("branded: the fixed version", (pe.VS_FIXEDFILEINFO[0].FileVersionMS, pe.VS
 rsrc = next(s for s in stub.sections if s.Name.startswith(b".rsrc"))
 reloc = next(s for s in stub.sections if s.Name.startswith(b".reloc"))
 room = BASE - rsrc.PointerToRawData - reloc.SizeOfRawData
-check("the stub leaves at least 64 KB for the publisher's resources",
-      room - len(stub_resources[(24, 1, 1033)]) - len(stub_resources[(16, 1, 1033)]) >= 65536, room)
+
+
+def png_icon(path, size):
+    """An .ico of one PNG image of the given size in bytes (only its header need be a PNG's)."""
+    png = b"\x89PNG\r\n\x1a\n" + struct.pack(">I4sIIBB", 13, b"IHDR", 256, 256, 8, 6) + b"\0" * (size - 26)
+    open(path, "wb").write(struct.pack("<HHHBBBBHHII", 0, 1, 1, 0, 0, 0, 0, 1, 32, len(png), 22) + png)
+
+
+# A publisher's icon file of 200 KB fits, as it is, beside the version information and manifest.
+png_icon(os.path.join(work, "200k.ico"), 200 * 1024 - 22)
+result = pack(os.path.join(work, "200k.exe"), "--icon", os.path.join(work, "200k.ico"))
+check("an icon file of 200 KB fits", result.returncode == 0, result.stderr)
 
 # An icon too large for the stub as it is: its 256-pixel bitmaps are stored as PNG pictures of the
 # same pixels, one for each way Windows draws them (a 32-bit one by its alpha, one whose alpha bytes
@@ -230,12 +240,6 @@ for (label, bits, _, rgba), (width, stored_bits, png) in zip(pictures, stored[-3
     check(f"large: {label} is an 8-bit RGBA PNG of IHDR, IDAT and IEND only", png[24:26] == b"\x08\x06" and
           set(png_chunks(png)) == {b"IHDR", b"IDAT", b"IEND"}, png_chunks(png))
     check(f"large: {label} is stored as a PNG of its very pixels", decoded(png) == rgba)
-
-def png_icon(path, size):
-    """An .ico of one PNG image of the given size in bytes (only its header need be a PNG's)."""
-    png = b"\x89PNG\r\n\x1a\n" + struct.pack(">I4sIIBB", 13, b"IHDR", 256, 256, 8, 6) + b"\0" * (size - 26)
-    open(path, "wb").write(struct.pack("<HHHBBBBHHII", 0, 1, 1, 0, 0, 0, 0, 1, 32, len(png), 22) + png)
-
 
 # Refusals, each before anything is written.
 png_icon(os.path.join(work, "big.ico"), room - 22)
