@@ -37,8 +37,20 @@ struct TCaughtExceptions {
   unsigned int Uncaught;
 };
 
-// Taken while the program starts, before anything can be thrown.
-const DWORD ExceptionsSlot = TlsAlloc();
+// The TLS slot of that block, taken by the first thread that needs it: a static constructor may
+// throw before this unit's own have run. -1 (TLS_OUT_OF_INDEXES) until then.
+volatile LONG ExceptionsSlot = -1;
+
+DWORD ExceptionsSlotIndex() {
+  const LONG slot = ExceptionsSlot;
+  if (slot != -1) return static_cast<DWORD>(slot);
+  const DWORD taken = TlsAlloc();
+  if (taken == TLS_OUT_OF_INDEXES) std::abort();
+  const LONG before = InterlockedCompareExchange(&ExceptionsSlot, static_cast<LONG>(taken), -1);
+  if (before == -1) return taken;
+  TlsFree(taken);  // another thread took one first
+  return static_cast<DWORD>(before);
+}
 
 }  // namespace
 
@@ -79,7 +91,7 @@ int pthread_once(pthread_once_t* once, void (*init)(void)) {
 // and the exception that reports it.
 void* __cxa_get_globals_fast() noexcept {
   const DWORD last_error = GetLastError();
-  void* block = TlsGetValue(ExceptionsSlot);
+  void* block = TlsGetValue(ExceptionsSlotIndex());
   SetLastError(last_error);
   return block;
 }
@@ -88,7 +100,7 @@ void* __cxa_get_globals() noexcept {
   void* block = __cxa_get_globals_fast();
   if (block == nullptr) {
     block = std::calloc(1, sizeof(TCaughtExceptions));
-    if (block == nullptr || !TlsSetValue(ExceptionsSlot, block)) std::abort();
+    if (block == nullptr || !TlsSetValue(ExceptionsSlotIndex(), block)) std::abort();
   }
   return block;
 }
