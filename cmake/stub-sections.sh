@@ -10,7 +10,10 @@
 set -euo pipefail
 ld=$1
 out=$2
-"$ld" --verbose | sed -n '/^=======/,/^=======/p' | sed '1d;$d' | awk '
+# The default script lies between two lines of "=" in the linker's verbose output. awk reads it
+# twice: first to take the bodies of the sections to fold, then to write it with them folded.
+"$ld" --verbose | sed -n '/^=======/,/^=======/p' | sed '1d;$d' > "$out.default"
+awk '
   FNR == NR {
     if (match($0, /^  \.(CRT|tls|eh_frame) BLOCK\(__section_alignment__\) :$/)) {
       name = $1
@@ -34,8 +37,12 @@ out=$2
   target == ".data" && $0 == "  }" { printf "%s    KEEP (*(SORT(.CRT$XD*)))\n", body[".CRT"] }
   target != "" && $0 == "  }" { target = "" }
   { print }
-' - <("$ld" --verbose | sed -n '/^=======/,/^=======/p' | sed '1d;$d') > "$out.tmp"
+' "$out.default" "$out.default" > "$out.tmp"
+rm "$out.default"
 for section in .CRT .tls .eh_frame; do
-  grep -q "^  \\$section BLOCK" "$out.tmp" && { echo "error: $section was not folded" >&2; exit 1; }
+  if grep -q "^  \\$section BLOCK" "$out.tmp"; then
+    echo "error: $section was not folded" >&2
+    exit 1
+  fi
 done
 mv "$out.tmp" "$out"
