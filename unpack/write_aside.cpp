@@ -1,5 +1,4 @@
-// TWriteAside: two pieces, one filled here while the thread writes the other. The thread writes the
-// pieces in the order they are handed to it, which alternates like the filling.
+// TWriteAside: the pieces are filled here in turn and written by the thread in the same turn.
 #include "unpack/write_aside.h"
 
 #include <algorithm>
@@ -8,20 +7,7 @@
 namespace vornix {
 
 TWriteAside::TWriteAside() {
-  pieces_[0].reset(new uint8_t[kPieceBytes]);
-  pieces_[1].reset(new uint8_t[kPieceBytes]);
-}
-
-TWriteAside::~TWriteAside() {
-  if (thread_ != nullptr) {
-    WaitForThread();
-    stopping_ = true;
-    ReleaseSemaphore(full_, 1, nullptr);
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-  }
-  if (full_ != nullptr) CloseHandle(full_);
-  if (free_ != nullptr) CloseHandle(free_);
+  for (auto& piece : pieces_) piece.reset(new uint8_t[kPieceBytes]);
 }
 
 void TWriteAside::Begin(TStream& target) {
@@ -32,17 +18,18 @@ void TWriteAside::Begin(TStream& target) {
 }
 
 bool TWriteAside::Finish() {
-  WaitForThread();
+  thread_.AwaitDone(0);
   if (held_ > 0) {
-    lengths_[filling_] = held_;
-    WritePiece(filling_);
+    const int piece = thread_.Handed() % kPieces;
+    lengths_[piece] = held_;
+    WritePiece(piece);
     held_ = 0;
   }
   return !failed_;
 }
 
 void TWriteAside::Abandon() {
-  WaitForThread();
+  thread_.AwaitDone(0);
   held_ = 0;
 }
 
@@ -51,11 +38,11 @@ int32_t TWriteAside::Write(const void* buffer, int32_t count) {
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   for (int32_t left = count; left > 0;) {
     const int32_t step = std::min(left, kPieceBytes - held_);
-    std::memcpy(pieces_[filling_].get() + held_, bytes, static_cast<size_t>(step));
+    std::memcpy(pieces_[thread_.Handed() % kPieces].get() + held_, bytes, static_cast<size_t>(step));
     held_ += step;
     bytes += step;
     left -= step;
-    if (held_ == kPieceBytes) Hand();
+    if (held_ == kPieceBytes) HandPiece();
   }
   written_ += count;
   return count;
@@ -63,48 +50,20 @@ int32_t TWriteAside::Write(const void* buffer, int32_t count) {
 
 int64_t TWriteAside::Seek(int64_t offset, SeekOrigin origin) { return SeekWhereWritten(written_, offset, origin); }
 
-void TWriteAside::Hand() {
-  lengths_[filling_] = held_;
+void TWriteAside::HandPiece() {
+  const int piece = thread_.Handed() % kPieces;
+  lengths_[piece] = held_;
   held_ = 0;
-  if (!thread_tried_) {
-    thread_tried_ = true;
-    full_ = CreateSemaphoreA(nullptr, 0, 2, nullptr);
-    free_ = CreateSemaphoreA(nullptr, 1, 2, nullptr);  // the piece not being filled
-    if (full_ != nullptr && free_ != nullptr) {
-      thread_ =
-          CreateThread(nullptr, 64 * 1024, &TWriteAside::ThreadStart, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    }
-  }
-  if (thread_ == nullptr) {  // no thread to be had: the piece is written here
-    WritePiece(filling_);
+  if (!thread_.Start()) {  // no thread to be had: the piece is written here
+    WritePiece(piece);
     return;
   }
-  ReleaseSemaphore(full_, 1, nullptr);
-  with_thread_ = true;
-  filling_ ^= 1;
-  WaitForSingleObject(free_, INFINITE);  // the thread is done with the piece now to be filled
-}
-
-// The thread gives its piece back; the count stays as it was, for the next Hand.
-void TWriteAside::WaitForThread() {
-  if (!with_thread_) return;
-  WaitForSingleObject(free_, INFINITE);
-  ReleaseSemaphore(free_, 1, nullptr);
-  with_thread_ = false;
+  thread_.Hand();
+  thread_.AwaitDone(kPieces - 1);  // the thread is done with the piece now to be filled
 }
 
 void TWriteAside::WritePiece(int piece) {
   if (!failed_ && target_->Write(pieces_[piece].get(), lengths_[piece]) != lengths_[piece]) failed_ = true;
-}
-
-DWORD WINAPI TWriteAside::ThreadStart(void* self) {
-  auto& aside = *static_cast<TWriteAside*>(self);
-  for (int piece = 0;; piece ^= 1) {
-    WaitForSingleObject(aside.full_, INFINITE);
-    if (aside.stopping_) return 0;
-    aside.WritePiece(piece);
-    ReleaseSemaphore(aside.free_, 1, nullptr);
-  }
 }
 
 }  // namespace vornix

@@ -1,16 +1,14 @@
-// TWriteAside: the unpacking's writes, gathered in pieces of 1 MiB and written by a thread of their
-// own, so that the decoder goes on with the next piece while the system copies the last one into
-// the file. Under Wine, hashing and writing a 52 MB entry takes some 26 ms, against 41 ms of
-// decoding it with LZRW1/KH.
+// TWriteAside: the unpacking's writes, gathered in pieces of 256 KiB and written by a thread of
+// their own, so that the decoder goes on while the system copies the last pieces into the file.
+// Eight pieces, 2 MiB, stay in the processors' caches better than larger ones: under Wine, copying
+// a 52 MB entry into pieces of 1 MiB took 10 to 18 ms, into these 8 to 12 ms.
 #pragma once
 
-#include <windows.h>
-
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
 #include "runtime/stream.h"
+#include "unpack/aside_thread.h"
 
 namespace vornix {
 
@@ -20,15 +18,14 @@ namespace vornix {
 // full piece (without it, pieces are written in the caller's thread) and ended by the destructor.
 class TWriteAside : public TStream {
  public:
+  static constexpr int32_t kPieceBytes = 256 << 10;
+
   TWriteAside();
-  ~TWriteAside() override;
-  TWriteAside(const TWriteAside&) = delete;
-  TWriteAside& operator=(const TWriteAside&) = delete;
 
   void Begin(TStream& target);
   // Everything taken since Begin is in the target: true when each write of it succeeded.
   bool Finish();
-  // Waits for the piece the thread may still be writing and drops the rest: after a failure or a
+  // Waits for the pieces the thread may still be writing and drops the rest: after a failure or a
   // cancel, before the target is closed.
   void Abandon();
 
@@ -39,26 +36,21 @@ class TWriteAside : public TStream {
   int64_t Size() override { return written_; }
 
  private:
-  static constexpr int32_t kPieceBytes = 1 << 20;
+  static constexpr int kPieces = 8;
 
-  void Hand();
-  void WaitForThread();
+  // The thread's job N writes pieces_[N % kPieces], the piece being filled while N was Handed().
+  void WriteJob(int32_t job) { WritePiece(job % kPieces); }
+  void HandPiece();
   void WritePiece(int piece);
-  static DWORD WINAPI ThreadStart(void* self);
 
   TStream* target_ = nullptr;
-  std::unique_ptr<uint8_t[]> pieces_[2];
-  int32_t lengths_[2] = {0, 0};
-  int filling_ = 0;           // the piece this side fills; the thread writes the other
-  int32_t held_ = 0;          // bytes in the piece being filled
-  bool with_thread_ = false;  // the thread holds a piece it may not have written yet
-  int64_t written_ = 0;       // bytes taken since Begin
+  std::unique_ptr<uint8_t[]> pieces_[kPieces];
+  int32_t lengths_[kPieces] = {};
+  int32_t held_ = 0;     // bytes in the piece being filled
+  int64_t written_ = 0;  // bytes taken since Begin
   std::atomic<bool> failed_{false};
-  bool stopping_ = false;
-  bool thread_tried_ = false;
-  HANDLE thread_ = nullptr;
-  HANDLE full_ = nullptr;  // counts pieces handed to the thread
-  HANDLE free_ = nullptr;  // counts pieces the thread has given back
+  // Last, so that the thread has ended before the pieces go.
+  TAsideThread thread_{TAsideThread::TJob::Bind<&TWriteAside::WriteJob>(this)};
 };
 
 }  // namespace vornix

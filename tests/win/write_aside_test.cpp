@@ -1,4 +1,4 @@
-// The unpacking's write-behind thread: entries of every size against a piece of 1 MiB, one after
+// The unpacking's write-behind thread: entries of every size against its pieces, one after
 // another through the same object, a target that fails, and an entry abandoned halfway.
 #include "unpack/write_aside.h"
 
@@ -10,7 +10,7 @@
 namespace vornix {
 namespace {
 
-constexpr int32_t kPiece = 1 << 20;
+constexpr int32_t kPiece = TWriteAside::kPieceBytes;
 
 // Takes the first `limit` bytes, then fails every write.
 struct TLimitedStream : TMemoryStream {
@@ -42,7 +42,7 @@ bool WriteAll(TWriteAside& aside, const std::vector<uint8_t>& bytes) {
 TEST(WriteAside, EntriesOfEverySizeArriveWhole) {
   TWriteAside aside;
   int seed = 0;
-  for (size_t size : {size_t{0}, size_t{100}, size_t{kPiece}, size_t{kPiece} * 7 / 2 + 7, size_t{5000}}) {
+  for (size_t size : {size_t{0}, size_t{100}, size_t{kPiece}, size_t{kPiece} * 19 / 2 + 7, size_t{5000}}) {
     const std::vector<uint8_t> bytes = Numbered(size, ++seed);
     TMemoryStream target;
     aside.Begin(target);
