@@ -14,6 +14,10 @@ bool TAsideThread::Start() {
   return thread_ != nullptr;
 }
 
+void TAsideThread::AwaitDone(int32_t pending) {
+  caller_wakeup_.Wait([this, pending] { return handed_ - done_ <= pending; });
+}
+
 TAsideThread::~TAsideThread() {
   if (thread_ == nullptr) return;
   AwaitDone(0);
@@ -25,9 +29,10 @@ TAsideThread::~TAsideThread() {
 
 DWORD WINAPI TAsideThread::ThreadStart(void* self) {
   auto& aside = *static_cast<TAsideThread*>(self);
+  bool poll = true;
   for (int32_t job = 0;; ++job) {
     // While work comes, the thread polls and the decoder's Hand sets no event.
-    aside.thread_wakeup_.Wait([&aside, job] { return aside.handed_ > job || aside.stopping_; }, kPollMs);
+    aside.thread_wakeup_.Wait([&aside, job] { return aside.handed_ > job || aside.stopping_; }, &poll);
     if (aside.stopping_) return 0;
     aside.job_(job);
     ++aside.done_;

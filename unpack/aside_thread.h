@@ -20,19 +20,24 @@ namespace vornix {
 // polling costs the other no call into the system.
 class TWakeup {
  public:
+  static constexpr int kPollMs = 20;
+
   TWakeup() : event_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
-  ~TWakeup() {
-    if (event_ != nullptr) CloseHandle(event_);
-  }
+  ~TWakeup() { CloseHandle(event_); }  // nothing to close is no harm
   TWakeup(const TWakeup&) = delete;
   TWakeup& operator=(const TWakeup&) = delete;
 
   bool Valid() const { return event_ != nullptr; }
-  // The first poll_ms checks are a millisecond apart, before the side says it sleeps: a plain
-  // sleep, which Wine does without its server.
+  // While Poll holds, the first kPollMs checks are a millisecond apart before the side says it
+  // sleeps: Wine does a plain sleep without its server. Where a 1 ms sleep lasts a timer tick
+  // (Windows: 15.6 ms), and events are cheap, the first sleep of 10 ms or more clears Poll for good.
   template <typename Ready>
-  void Wait(Ready ready, int poll_ms = 0) {
-    for (int i = 0; i < poll_ms && !ready(); ++i) Sleep(1);
+  void Wait(Ready ready, bool* poll = nullptr) {
+    for (int i = 0; poll != nullptr && *poll && i < kPollMs && !ready(); ++i) {
+      const DWORD before = GetTickCount();
+      Sleep(1);
+      *poll = GetTickCount() - before < 10;
+    }
     while (!ready()) {
       asleep_ = true;
       if (!ready()) WaitForSingleObject(event_, INFINITE);
@@ -68,14 +73,10 @@ class TAsideThread {
     thread_wakeup_.Wake();
   }
   // Returns once all but Pending of the jobs handed are done.
-  void AwaitDone(int32_t pending) {
-    caller_wakeup_.Wait([this, pending] { return handed_ - done_ <= pending; });
-  }
+  void AwaitDone(int32_t pending);
   int32_t Handed() const { return handed_; }
 
  private:
-  static constexpr int kPollMs = 20;
-
   static DWORD WINAPI ThreadStart(void* self);
 
   TJob job_;

@@ -6,10 +6,6 @@
 
 namespace vornix {
 
-TWriteAside::TWriteAside() {
-  for (auto& piece : pieces_) piece.reset(new uint8_t[kPieceBytes]);
-}
-
 void TWriteAside::Begin(TStream& target) {
   target_ = &target;
   held_ = 0;
@@ -19,12 +15,8 @@ void TWriteAside::Begin(TStream& target) {
 
 bool TWriteAside::Finish() {
   thread_.AwaitDone(0);
-  if (held_ > 0) {
-    const int piece = thread_.Handed() % kPieces;
-    lengths_[piece] = held_;
-    WritePiece(piece);
-    held_ = 0;
-  }
+  if (held_ > 0) WritePiece(thread_.Handed() % kPieces, held_);
+  held_ = 0;
   return !failed_;
 }
 
@@ -38,7 +30,7 @@ int32_t TWriteAside::Write(const void* buffer, int32_t count) {
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   for (int32_t left = count; left > 0;) {
     const int32_t step = std::min(left, kPieceBytes - held_);
-    std::memcpy(pieces_[thread_.Handed() % kPieces].get() + held_, bytes, static_cast<size_t>(step));
+    std::memcpy(Piece(thread_.Handed() % kPieces) + held_, bytes, static_cast<size_t>(step));
     held_ += step;
     bytes += step;
     left -= step;
@@ -51,19 +43,17 @@ int32_t TWriteAside::Write(const void* buffer, int32_t count) {
 int64_t TWriteAside::Seek(int64_t offset, SeekOrigin origin) { return SeekWhereWritten(written_, offset, origin); }
 
 void TWriteAside::HandPiece() {
-  const int piece = thread_.Handed() % kPieces;
-  lengths_[piece] = held_;
   held_ = 0;
   if (!thread_.Start()) {  // no thread to be had: the piece is written here
-    WritePiece(piece);
+    WritePiece(thread_.Handed() % kPieces, kPieceBytes);
     return;
   }
   thread_.Hand();
   thread_.AwaitDone(kPieces - 1);  // the thread is done with the piece now to be filled
 }
 
-void TWriteAside::WritePiece(int piece) {
-  if (!failed_ && target_->Write(pieces_[piece].get(), lengths_[piece]) != lengths_[piece]) failed_ = true;
+void TWriteAside::WritePiece(int piece, int32_t length) {
+  if (!failed_ && target_->Write(Piece(piece), length) != length) failed_ = true;
 }
 
 }  // namespace vornix

@@ -20,8 +20,6 @@ class TWriteAside : public TStream {
  public:
   static constexpr int32_t kPieceBytes = 256 << 10;
 
-  TWriteAside();
-
   void Begin(TStream& target);
   // Everything taken since Begin is in the target: true when each write of it succeeded.
   bool Finish();
@@ -38,14 +36,15 @@ class TWriteAside : public TStream {
  private:
   static constexpr int kPieces = 8;
 
-  // The thread's job N writes pieces_[N % kPieces], the piece being filled while N was Handed().
-  void WriteJob(int32_t job) { WritePiece(job % kPieces); }
+  // The thread's job N writes piece N % kPieces, the piece being filled while N was Handed(); the
+  // thread is handed only full pieces.
+  void WriteJob(int32_t job) { WritePiece(job % kPieces, kPieceBytes); }
   void HandPiece();
-  void WritePiece(int piece);
+  void WritePiece(int piece, int32_t length);
+  uint8_t* Piece(int piece) const { return pieces_.get() + piece * kPieceBytes; }
 
   TStream* target_ = nullptr;
-  std::unique_ptr<uint8_t[]> pieces_[kPieces];
-  int32_t lengths_[kPieces] = {};
+  std::unique_ptr<uint8_t[]> pieces_{new uint8_t[kPieces * kPieceBytes]};
   int32_t held_ = 0;     // bytes in the piece being filled
   int64_t written_ = 0;  // bytes taken since Begin
   std::atomic<bool> failed_{false};
