@@ -2,7 +2,7 @@
 // goes on while the system copies bytes into a file. Under Wine, hashing and writing a 52 MB entry
 // takes some 26 ms, against 42 ms of decoding it with LZRW1/KH. Handing it work must cost the
 // decoder next to nothing: Wine answers each event set or wait in its server, some 0.1 ms a round
-// trip, which for the 200 pieces of such an entry came to 5 to 12 ms.
+// trip, which for 49 pieces of 1 MiB handed with semaphores came to 9 to 11 ms of such an entry.
 #pragma once
 
 #include <windows.h>
@@ -20,8 +20,6 @@ namespace vornix {
 // polling costs the other no call into the system.
 class TWakeup {
  public:
-  static constexpr int kPollMs = 20;
-
   TWakeup() : event_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
   ~TWakeup() { CloseHandle(event_); }  // nothing to close is no harm
   TWakeup(const TWakeup&) = delete;
@@ -49,6 +47,8 @@ class TWakeup {
   }
 
  private:
+  static constexpr int kPollMs = 20;
+
   HANDLE event_;
   std::atomic<bool> asleep_{false};
 };
