@@ -127,6 +127,11 @@ void Tlzrw1::DecompressLzrw() {
     // A longer block cannot come from the writer and would not fit the buffer.
     if (BlockLength > kMaxStoredLength) CheckRead(-1, BlockLength);
     ReadChecked(InBuffer.get(), BlockLength);
+    if (original_size - BytesWritten >= kWindowSize && OnFullBlock &&
+        OnFullBlock(InBuffer.get(), static_cast<uint16_t>(BlockLength))) {
+      BytesWritten += kWindowSize;
+      continue;
+    }
     BlockResult = TLZR::DecompressBlock(InBuffer.get(), OutBuffer.get(), static_cast<uint16_t>(BlockLength));
     // Output beyond the stated size can only come from a damaged stream; stop before writing it,
     // so that a small stream cannot make an unbounded output.

@@ -10,6 +10,7 @@
 
 #include "compression/lzh.h"
 #include "compression/lzrw1kh.h"
+#include "runtime/bound_handler.h"
 #include "runtime/exception.h"
 #include "runtime/stream.h"
 
@@ -71,6 +72,12 @@ class Tlzrw1 {
   }
 
   TProgressEvent OnProgress;
+  // Decompression of LZRW1/KH in stream mode: when set, each block that must decode to 32768 bytes
+  // (every block but the stream's last) is offered here still coded. A taker that answers true
+  // decodes the block into the output in its place, maybe in another thread, and answers itself for
+  // a block that decodes to fewer bytes (a damaged stream); the container counts the block written.
+  // The block's bytes are reused once the handler returns.
+  TBoundHandler<bool(const uint8_t* Block, uint16_t Length)> OnFullBlock;
   TLZH LzhCoder;
   TLZR LzrCoder;
   std::string InputFile;

@@ -29,10 +29,9 @@ TAsideThread::~TAsideThread() {
 
 DWORD WINAPI TAsideThread::ThreadStart(void* self) {
   auto& aside = *static_cast<TAsideThread*>(self);
-  bool poll = true;
   for (int32_t job = 0;; ++job) {
-    // While work comes, the thread polls and the decoder's Hand sets no event.
-    aside.thread_wakeup_.Wait([&aside, job] { return aside.handed_ > job || aside.stopping_; }, &poll);
+    // While work comes, the thread yields between pieces and the decoder's Hand sets no event.
+    aside.thread_wakeup_.Wait([&aside, job] { return aside.handed_ > job || aside.stopping_; });
     if (aside.stopping_) return 0;
     aside.job_(job);
     ++aside.done_;

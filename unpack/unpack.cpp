@@ -32,7 +32,7 @@ struct UnpackCancelled {};
 class TUnpackHeadway {
  public:
   TUnpackHeadway(TUnpackProgress handler, int64_t total) : handler_(handler), total_(total) {}
-  void Add(int64_t bytes) {
+  void Add(int32_t bytes) {
     done_ += bytes;
     Report();
   }
@@ -44,24 +44,6 @@ class TUnpackHeadway {
   TUnpackProgress handler_;
   int64_t total_;
   int64_t done_ = 0;
-};
-
-// Passes writes on to Target and counts them as headway.
-class TCountingStream : public TStream {
- public:
-  TCountingStream(TStream& target, TUnpackHeadway& headway) : target_(target), headway_(headway) {}
-  int32_t Read(void*, int32_t) override { return -1; }
-  int32_t Write(const void* buffer, int32_t count) override {
-    const int32_t taken = target_.Write(buffer, count);
-    if (taken > 0) headway_.Add(taken);
-    return taken;
-  }
-  int64_t Seek(int64_t offset, SeekOrigin origin) override { return target_.Seek(offset, origin); }
-  int64_t Size() override { return target_.Size(); }
-
- private:
-  TStream& target_;
-  TUnpackHeadway& headway_;
 };
 
 // The sum of the entries' original sizes, from each stream's header; an entry whose header cannot be
@@ -100,20 +82,22 @@ void UnpackEntry(const TPackageHeader& header, const TPackageEntry& entry, TStre
   TStreamWindow stream(package, stream_start, length);
   // The bytes are hashed on their way into the target: the file is never read back.
   THashingStream hashed(target);
-  aside.Begin(hashed);
-  TCountingStream counted(aside, headway);
+  aside.Begin(hashed, TWriteAside::TTaken::Bind<&TUnpackHeadway::Add>(&headway));
   Tlzrw1 container;
   container.InputStream = &stream;
-  container.OutputStream = &counted;
+  container.OutputStream = &aside;
   container.CompressionMethod = 0;
   container.UseStreams = true;
+  container.OnFullBlock = decltype(container.OnFullBlock)::Bind<&TWriteAside::TakeCodedBlock>(&aside);
+  bool finished = false;
   try {
     container.Decompress();
+    finished = aside.Finish();
   } catch (...) {
     aside.Abandon();
     throw;
   }
-  if (!aside.Finish()) throw ELzrw1Exception(lzrw1_messages::kWriteStream);
+  if (!finished) throw ELzrw1Exception(lzrw1_messages::kWriteStream);
   package.Seek(stream_start + length, SeekOrigin::Beginning);
   if (expected_hash != nullptr && hashed.Value() != *expected_hash) {
     throw Exception(package_messages::kChecksumMismatch);

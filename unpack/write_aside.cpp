@@ -6,14 +6,16 @@
 
 namespace vornix {
 
-void TWriteAside::Begin(TStream& target) {
+void TWriteAside::Begin(TStream& target, TTaken on_taken) {
   target_ = &target;
+  on_taken_ = on_taken;
   held_ = 0;
   written_ = 0;
   failed_ = false;
 }
 
 bool TWriteAside::Finish() {
+  if (on_taken_) on_taken_(held_);
   thread_.AwaitDone(0);
   if (held_ > 0) WritePiece(thread_.Handed() % kPieces, held_);
   held_ = 0;
@@ -23,6 +25,7 @@ bool TWriteAside::Finish() {
 void TWriteAside::Abandon() {
   thread_.AwaitDone(0);
   held_ = 0;
+  std::memset(coded_length_, 0, sizeof coded_length_);
 }
 
 int32_t TWriteAside::Write(const void* buffer, int32_t count) {
@@ -31,19 +34,32 @@ int32_t TWriteAside::Write(const void* buffer, int32_t count) {
   for (int32_t left = count; left > 0;) {
     const int32_t step = std::min(left, kPieceBytes - held_);
     std::memcpy(Piece(thread_.Handed() % kPieces) + held_, bytes, static_cast<size_t>(step));
-    held_ += step;
     bytes += step;
     left -= step;
-    if (held_ == kPieceBytes) HandPiece();
+    Fill(step);
   }
   written_ += count;
   return count;
 }
 
+bool TWriteAside::TakeCodedBlock(const uint8_t* block, uint16_t length) {
+  const int slot = held_ / kBlockBytes;
+  if (held_ % kBlockBytes != 0 || slot % 2 == 0) return false;
+  const int piece = thread_.Handed() % kPieces;
+  std::memcpy(Coded(piece, slot), block, length);
+  coded_length_[piece][slot] = length;
+  written_ += kBlockBytes;
+  Fill(kBlockBytes);
+  return true;
+}
+
 int64_t TWriteAside::Seek(int64_t offset, SeekOrigin origin) { return SeekWhereWritten(written_, offset, origin); }
 
-void TWriteAside::HandPiece() {
+void TWriteAside::Fill(int32_t count) {
+  held_ += count;
+  if (held_ < kPieceBytes) return;
   held_ = 0;
+  if (on_taken_) on_taken_(kPieceBytes);
   if (!thread_.Start()) {  // no thread to be had: the piece is written here
     WritePiece(thread_.Handed() % kPieces, kPieceBytes);
     return;
@@ -53,6 +69,14 @@ void TWriteAside::HandPiece() {
 }
 
 void TWriteAside::WritePiece(int piece, int32_t length) {
+  for (int slot = 0; slot < kSlots; ++slot) {
+    uint16_t& coded = coded_length_[piece][slot];
+    if (coded != 0 &&
+        TLZR::DecompressBlock(Coded(piece, slot), Piece(piece) + slot * kBlockBytes, coded) != kBlockBytes) {
+      failed_ = true;
+    }
+    coded = 0;
+  }
   if (!failed_ && target_->Write(Piece(piece), length) != length) failed_ = true;
 }
 

@@ -1,11 +1,14 @@
 // The unpacking's write-behind thread: entries of every size against its pieces, one after
-// another through the same object, a target that fails, and an entry abandoned halfway.
+// another through the same object, a target that fails, an entry abandoned halfway, and LZRW1/KH
+// streams whose blocks it takes still coded.
 #include "unpack/write_aside.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
+
+#include "compression/lzrw1.h"
 
 namespace vornix {
 namespace {
@@ -79,6 +82,76 @@ TEST(WriteAside, AnAbandonedEntryLeavesOnlyWholePieces) {
   aside.Abandon();
   // What the thread wrote is the first two pieces; the half piece held back is dropped.
   EXPECT_EQ(target.Data(), std::vector<uint8_t>(bytes.begin(), bytes.begin() + 2 * kPiece));
+}
+
+// An LZRW1/KH stream of the bytes, as the package writer makes it.
+std::vector<uint8_t> CodedLzrw(const std::vector<uint8_t>& bytes) {
+  TMemoryStream in(bytes), out;
+  Tlzrw1 container;
+  container.UseStreams = true;
+  container.InputStream = &in;
+  container.OutputStream = &out;
+  container.CompressionMethod = 1;
+  TLZHProgress progress;
+  container.Compress(progress);
+  return out.Data();
+}
+
+// Decodes the stream into target as the stub does, the aside taking every other whole block coded;
+// true when the container and the aside both succeeded. Taken counts the bytes reported.
+bool DecodeThroughAside(TWriteAside& aside, const std::vector<uint8_t>& coded, TStream& target, int64_t& taken) {
+  struct TCount {
+    void Add(int32_t bytes) { *total += bytes; }
+    int64_t* total;
+  } count{&taken};
+  TMemoryStream in(coded);
+  Tlzrw1 container;
+  container.UseStreams = true;
+  container.InputStream = &in;
+  container.OutputStream = &aside;
+  container.OnFullBlock = decltype(container.OnFullBlock)::Bind<&TWriteAside::TakeCodedBlock>(&aside);
+  aside.Begin(target, TWriteAside::TTaken::Bind<&TCount::Add>(&count));
+  try {
+    container.Decompress();
+  } catch (const ELzrw1Exception&) {
+    aside.Abandon();
+    return false;
+  }
+  return aside.Finish();
+}
+
+TEST(WriteAside, CodedBlocksArriveDecodedInTheirPlaces) {
+  TWriteAside aside;
+  int seed = 10;
+  // Whole pieces and a rest; whole blocks only (the stream ends with an empty block); one piece's
+  // worth taken by the caller's Finish alone.
+  for (size_t size : {size_t{kPiece} * 3 + 12345, size_t{TWriteAside::kBlockBytes} * 9, size_t{100000}}) {
+    const std::vector<uint8_t> bytes = Numbered(size, ++seed);
+    TMemoryStream target;
+    int64_t taken = 0;
+    ASSERT_TRUE(DecodeThroughAside(aside, CodedLzrw(bytes), target, taken)) << size;
+    EXPECT_EQ(target.Data(), bytes) << size;
+    EXPECT_EQ(taken, static_cast<int64_t>(size)) << size;
+  }
+}
+
+TEST(WriteAside, ATakenBlockThatDecodesShortFailsTheEntry) {
+  TWriteAside aside;
+  std::vector<uint8_t> coded = CodedLzrw(Numbered(size_t{kPiece} * 2, 4));
+  // The second block, which the aside takes, marked stored: it decodes to its length less one byte.
+  size_t at = 8;
+  at += 2 + (coded[at] | coded[at + 1] << 8);
+  ASSERT_EQ(coded[at + 2], BlockCompressed);
+  coded[at + 2] = BlockStored;
+  TMemoryStream target;
+  int64_t taken = 0;
+  EXPECT_FALSE(DecodeThroughAside(aside, coded, target, taken));
+  EXPECT_LT(target.Size(), kPiece);  // the piece holding the block is never written
+
+  const std::vector<uint8_t> next = Numbered(size_t{kPiece} + 5, 5);
+  TMemoryStream next_target;
+  ASSERT_TRUE(DecodeThroughAside(aside, CodedLzrw(next), next_target, taken));
+  EXPECT_EQ(next_target.Data(), next);
 }
 
 }  // namespace
