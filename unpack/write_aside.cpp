@@ -17,7 +17,7 @@ void TWriteAside::Begin(TStream& target, TTaken on_taken) {
 bool TWriteAside::Finish() {
   if (on_taken_) on_taken_(held_);
   thread_.AwaitDone(0);
-  if (held_ > 0) WritePiece(thread_.Handed() % kPieces, held_);
+  if (held_ > 0) WritePiece(Filling(), held_);
   held_ = 0;
   return !failed_;
 }
@@ -33,7 +33,7 @@ int32_t TWriteAside::Write(const void* buffer, int32_t count) {
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   for (int32_t left = count; left > 0;) {
     const int32_t step = std::min(left, kPieceBytes - held_);
-    std::memcpy(Piece(thread_.Handed() % kPieces) + held_, bytes, static_cast<size_t>(step));
+    std::memcpy(Piece(Filling()) + held_, bytes, static_cast<size_t>(step));
     bytes += step;
     left -= step;
     Fill(step);
@@ -45,7 +45,7 @@ int32_t TWriteAside::Write(const void* buffer, int32_t count) {
 bool TWriteAside::TakeCodedBlock(const uint8_t* block, uint16_t length) {
   const int slot = held_ / kBlockBytes;
   if (held_ % kBlockBytes != 0 || slot % 2 == 0) return false;
-  const int piece = thread_.Handed() % kPieces;
+  const int piece = Filling();
   std::memcpy(Coded(piece, slot), block, length);
   coded_length_[piece][slot] = length;
   written_ += kBlockBytes;
@@ -61,7 +61,7 @@ void TWriteAside::Fill(int32_t count) {
   held_ = 0;
   if (on_taken_) on_taken_(kPieceBytes);
   if (!thread_.Start()) {  // no thread to be had: the piece is written here
-    WritePiece(thread_.Handed() % kPieces, kPieceBytes);
+    WritePiece(Filling(), kPieceBytes);
     return;
   }
   thread_.Hand();

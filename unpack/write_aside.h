@@ -54,6 +54,8 @@ class TWriteAside : public TStream {
   // The thread's job N writes piece N % kPieces, the piece being filled while N was Handed(); the
   // thread is handed only full pieces.
   void WriteJob(int32_t job) { WritePiece(job % kPieces, kPieceBytes); }
+  // The piece being filled.
+  int Filling() const { return thread_.Handed() % kPieces; }
   // Counts Count more bytes in the piece being filled; a full piece goes to the thread.
   void Fill(int32_t count);
   void WritePiece(int piece, int32_t length);
